@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Installs every system package the project needs to build, test and run.
+# Idempotent: packages already present are skipped. Works as root or via sudo.
+set -euo pipefail
+
+PACKAGES=(
+  # toolchain
+  build-essential cmake ninja-build pkg-config git ca-certificates
+  clang clang-format clang-tidy libclang-rt-14-dev
+  # libraries
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libpulse-dev portaudio19-dev
+  libsndfile1-dev libsamplerate0-dev
+  libusb-1.0-0-dev
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev
+  pulseaudio pulseaudio-utils sox xvfb xauth
+  procps psmisc
+)
+
+if [ "$(id -u)" -eq 0 ]; then
+  SUDO=()
+elif command -v sudo >/dev/null 2>&1; then
+  SUDO=(sudo)
+else
+  echo "install-deps: run as root or install sudo" >&2
+  exit 1
+fi
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "install-deps: installing ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+"${SUDO[@]}" apt-get update -qq
+"${SUDO[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,12 @@
+#include <cstdio>
+
+#include "cli/Commands.h"
+
+namespace kalindor::cli {
+
+int runInputs(std::span<const std::string>) {
+    std::fputs("kalindor-cli: this command is not built yet\n", stderr);
+    return kExitRuntimeError;
+}
+
+}  // namespace kalindor::cli

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "engine/BufferPipeline.h"
+#include "engine/PipelineView.h"
+#include "engine/SharedState.h"
+#include "engine/SoundInput.h"
+#include "engine/TimerPort.h"
+#include "output/EffectsAutomaton.h"
+#include "output/LightDevice.h"
+
+namespace kalindor {
+
+class Capture;
+
+// Everything below the window, wired together: the three timers, the capture, the buffer
+// pipeline, the effects automaton and the light device. The window and `kalindor-cli run` each
+// own one; both drive it from their event loop's thread (the only thread that calls it).
+class Engine {
+public:
+    // All references must outlive the engine.
+    Engine(SharedState& state, PipelineView& view, LightDevice& device, SoundInput& input,
+           TimerPort& timers);
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // The Start branch of the Start/Stop toggle after the caption change: opens the sound
+    // input; on failure returns the error detail and changes nothing else (the caller shows the
+    // defined message). On success starts capture (Timer1, Timer2 with NoSignalSeconds) and
+    // probes and prepares the device.
+    std::optional<std::string> start();
+    // The Stop branch: Timer1, Timer2, Timer3 off in that order; input reset, stopped, closed.
+    void stop();
+    // The close command: Timer1 off, input closed. The caller then ends the program.
+    void close();
+    // True while the sound input is open (the original's CaptureHandle != 0).
+    bool inputOpen() const;
+
+    // Probe the device and, when connected, set the port directions and write the empty
+    // pattern (start-up and after every successful Start). Updates the view's status.
+    void probeAndPrepareDevice();
+
+    // Re-reads the timer periods from the state (scan period -> Timer1, NoSignalSeconds ->
+    // Timer2, EffectIntervalMs -> Timer3) without enabling or disabling any timer. Call after a
+    // control, dialog, preset or reset changed them.
+    void applyTimerPeriods();
+
+    // Called once, on the main thread, when the running input stops delivering (device pulled,
+    // server gone): capture has already been stopped as Stop does. `detail` says why.
+    void setInputLostHandler(std::function<void(const std::string& detail)> handler);
+
+    Timer& timer1();
+    Timer& timer2();
+    Timer& timer3();
+    BufferPipeline& pipeline();
+    EffectsAutomaton& automaton();
+
+private:
+    SharedState& state_;
+    PipelineView& view_;
+    LightDevice& device_;
+    std::unique_ptr<Timer> timer1_;
+    std::unique_ptr<Timer> timer2_;
+    std::unique_ptr<Timer> timer3_;
+    BufferPipeline pipeline_;
+    EffectsAutomaton automaton_;
+    std::unique_ptr<Capture> capture_;
+};
+
+}  // namespace kalindor
