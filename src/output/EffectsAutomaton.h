@@ -14,7 +14,7 @@ namespace kalindor {
 // Timer3 tick). It enables and disables Timer3 itself; the owner wires the timers' callbacks
 // to noSignalTick() and RunEffectStep(). Main thread only.
 class EffectsAutomaton {
-public:
+  public:
     // All references must outlive the automaton.
     EffectsAutomaton(SharedState& state, PipelineView& view, LightDevice& device, Timer& timer3);
 
@@ -29,7 +29,7 @@ public:
     // from the generator's own fixed state, as the original never initialises it.
     void restartRandom(std::uint32_t state) { random_ = std::minstd_rand(state); }
 
-private:
+  private:
     SharedState& state_;
     PipelineView& view_;
     LightDevice& device_;

@@ -11,7 +11,7 @@ inline constexpr std::int32_t kNotConnected = 1;
 // board, a simulated board (always connected) and an absent one (never connected). All calls
 // come from the main thread; none may block for long (a transfer gives up within 500 ms).
 class LightDevice {
-public:
+  public:
     virtual ~LightDevice() = default;
 
     // Probe. Returns kNotConnected when there is no device, any other value when there is.
