@@ -73,6 +73,9 @@ struct SharedState {
     // Runtime values.
     bool SignalSeen = false;    // set by the level chain, cleared by the no-signal check
     bool NoSignalMode = false;  // owned by the effects automaton
+
+    // Whole-state comparison, so a caller can check that an operation changed nothing.
+    friend bool operator==(const SharedState&, const SharedState&) = default;
 };
 
 }  // namespace kalindor
