@@ -1,0 +1,72 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "engine/SharedState.h"
+#include "presets/PresetError.h"
+
+namespace kalindor {
+
+inline constexpr int kPresetLineCount = 33;
+
+// Longest line the reader accepts among the first 33 (bytes, without the line end). A preset
+// line is a handful of characters; the limit keeps a wrong file (or a pipe) from being read
+// without bound.
+inline constexpr std::size_t kPresetMaxLineBytes = 1024;
+
+// The 33 items of a preset as the reader applies them: control positions (not engine values),
+// switches already decided, lines 32 and 33 as 16-bit values. Line order:
+//   1 ScanPeriodMs, 2 DecaySpeed, 3 AgcEnabled,
+//   4 + 3ch ThresholdPosition[ch], 5 + 3ch GainPosition[ch], 6 + 3ch ChannelFrequency[ch],
+//   28 NoiseFilterPosition, 29 GraphPolygon, 30 XScaleLog, 31 YScaleLog, 32 AgcSpeed,
+//   33 PortAddress.
+struct PresetValues {
+    int ScanPeriodMs = kDefaultScanPeriodMs;
+    int DecaySpeed = kDefaultDecay;
+    bool AgcEnabled = false;
+    std::array<int, kChannelCount> ThresholdPosition{};
+    std::array<int, kChannelCount> GainPosition{};
+    std::array<int, kChannelCount> ChannelFrequency{};
+    int NoiseFilterPosition = kDefaultNoiseFilterPosition;
+    bool GraphPolygon = true;
+    bool XScaleLog = true;
+    bool YScaleLog = true;
+    std::int16_t AgcSpeed = kDefaultAgcSpeed;
+    std::int16_t PortAddress = kDefaultPortAddress;
+
+    friend bool operator==(const PresetValues&, const PresetValues&) = default;
+};
+
+// The settings a preset stores, taken from the state's control positions.
+PresetValues presetValuesFromState(const SharedState& state);
+
+// Applies the values in file order through the controls' update routines (ControlUpdates.h),
+// exactly as moving each control would; AgcSpeed and PortAddress are stored as they are.
+void applyPresetValues(const PresetValues& values, SharedState& state);
+
+// The 33 numbers the writer puts on lines 1..33 (switches as 1 or 0).
+std::array<int, kPresetLineCount> presetLines(const PresetValues& values);
+
+// The exact bytes of a preset file: per line a blank (or "-"), the digits, a blank, CR LF.
+std::string formatPreset(const PresetValues& values);
+
+// Parses and validates the first 33 lines of a preset's bytes; anything after line 33 is
+// ignored. Lines end in CR LF, LF or CR; blanks (space, tab) around a number are skipped;
+// fractions are rounded half to even. Items 3 and 29 are on only when they equal 1, items 30
+// and 31 when non-zero after rounding. Every item must be a decimal number; positions must lie
+// in their control's range; lines 32 and 33 in -32768..32767.
+// Returns the values, or the first failing line with its reason; never throws on any input.
+struct PresetParse {
+    PresetValues values;
+    std::optional<PresetError> error;  // set: `values` is meaningless
+};
+PresetParse parsePreset(std::string_view text);
+
+// Short English meaning of a preset line 1..33, e.g. "scan period (ms)"; "" outside 1..33.
+std::string presetLineMeaning(int line);
+
+}  // namespace kalindor
