@@ -232,7 +232,9 @@ std::optional<PresetError> savePresetText(const std::string& path, const std::st
     int err = EEXIST;
     const int fd = createTemporary(folder, name, tempPath, err);
     if (fd < 0) {
-        return systemError(Operation::kWrite, err, "cannot create a file in " + quoted(folder));
+        return systemError(
+            Operation::kWrite, err,
+            "cannot save " + quoted(path) + " (creating a file in " + quoted(folder) + ")");
     }
     FileDescriptor file(fd);
     auto error = fillAndRename(file, tempPath, target, path, bytes);
