@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "engine/LevelChain.h"
 #include "engine/PipelineView.h"
 #include "engine/SharedState.h"
 #include "output/LightDevice.h"
@@ -14,7 +15,7 @@ namespace kalindor {
 // Holds the values the pipeline keeps from buffer to buffer. Main thread only; allocates
 // nothing after construction.
 class BufferPipeline {
-public:
+  public:
     // All references must outlive the pipeline.
     BufferPipeline(SharedState& state, PipelineView& view, LightDevice& device);
 
@@ -22,28 +23,28 @@ public:
     void ProcessBuffer(const std::uint8_t* samples);
 
     // Read-only views for the window, the CLI and the tests.
-    std::uint8_t lightPattern() const { return LightPattern_; }
+    std::uint8_t lightPattern() const { return levelChain_.lightPattern(); }
     const std::array<float, 256>& spectrumRaw() const { return SpectrumRaw_; }
     const std::array<float, 256>& spectrumHeld() const { return SpectrumHeld_; }
-    const std::array<std::uint8_t, kChannelCount>& channelShown() const { return ChannelShown_; }
-    const std::array<bool, kChannelCount>& channelLit() const { return ChannelLit_; }
-    float agcGain() const { return AgcGain_; }
+    const std::array<std::uint8_t, kChannelCount>& channelShown() const {
+        return levelChain_.channelShown();
+    }
+    const std::array<bool, kChannelCount>& channelLit() const { return levelChain_.channelLit(); }
+    float agcGain() const { return levelChain_.agcGain(); }
+    const LevelChain& levelChain() const { return levelChain_; }
 
-private:
+  private:
+    void drawMarker(std::uint8_t channels, float x);
+    void drawGraphElement(int p, float x, float fresh, float heldBefore, float heldAfter);
+
     SharedState& state_;
     PipelineView& view_;
-    LightDevice& device_;
 
     std::array<float, 256> SpectrumRaw_{};
     std::array<float, 256> SpectrumHeld_{};
-    std::array<float, 256> SpectrumLevel_{};
-    std::array<bool, kChannelCount> ChannelLit_{};
-    std::array<std::uint8_t, kChannelCount> ChannelShown_{};
-    float AgcPeak_ = 0.0f;
-    float AgcGain_ = 0.0f;
-    std::int16_t AgcCounter_ = 0;
-    std::uint8_t LightPattern_ = 0;
-    std::optional<std::uint8_t> LastPattern_;
+    float GraphPrevX_ = 0.0f;
+    float GraphPrevY_ = 255.0f;
+    LevelChain levelChain_;
 };
 
 }  // namespace kalindor

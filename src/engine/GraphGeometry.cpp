@@ -1,0 +1,73 @@
+#include "engine/GraphGeometry.h"
+
+#include <array>
+#include <cmath>
+
+#include "engine/SharedState.h"
+#include "engine/SpectrumPoint.h"
+
+namespace kalindor {
+
+namespace {
+
+constexpr int kPointCount = 256;
+
+// ln(p) * 48 for p = 0..255 (entry 0 unused), computed once: the pipeline asks for it at
+// every point of every buffer.
+const std::array<float, kPointCount>& logXTable() {
+    static const std::array<float, kPointCount> table = [] {
+        std::array<float, kPointCount> x{};
+        for (int p = 1; p < kPointCount; ++p) {
+            x[p] = static_cast<float>(std::log(static_cast<double>(p)) * kLogXPixelsPerNeper);
+        }
+        return x;
+    }();
+    return table;
+}
+
+constexpr std::array<Rgb, kChannelCount> kMarkerColours{{
+    {255, 0, 0},      // red
+    {255, 0, 255},    // magenta
+    {255, 255, 0},    // yellow
+    {0, 255, 0},      // green
+    {0, 255, 255},    // cyan
+    {0, 0, 255},      // blue
+    {192, 192, 255},  // light blue
+    {255, 255, 255},  // white
+}};
+
+}  // namespace
+
+float graphX(int p, bool xScaleLog) {
+    if (!xScaleLog) {
+        return static_cast<float>(p);
+    }
+    if (p < 1 || p >= kPointCount) {
+        return 0.0f;
+    }
+    return logXTable()[p];
+}
+
+Rgb markerColour(int ch) {
+    if (ch < 0 || ch >= kChannelCount) {
+        return kBlack;
+    }
+    return kMarkerColours[ch];
+}
+
+float histogramBarTopY(float fresh, float heldBefore, int decay) {
+    const float d = static_cast<float>(decay);
+    if (fresh >= heldBefore || kFullScale - fresh - d < 0.0f) {
+        return kGraphBaselineY - fresh;
+    }
+    return kGraphBaselineY - heldBefore - d;
+}
+
+float polygonStartY(float prevY, int p, bool xScaleLog) {
+    if (!xScaleLog && prevY >= kGraphBaselineY) {
+        return static_cast<float>(p);
+    }
+    return prevY;
+}
+
+}  // namespace kalindor

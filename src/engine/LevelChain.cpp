@@ -1,0 +1,139 @@
+#include "engine/LevelChain.h"
+
+#include <cmath>
+
+#include "engine/SpectrumPoint.h"
+
+namespace kalindor {
+
+namespace {
+
+// AGC maps the loudest pre-gain level of a period to 0.7 of full scale.
+constexpr double kAgcFullScale = 255.0;
+constexpr double kAgcTargetFraction = 0.7;
+
+// Whole value 0..255 a level bar takes for a level, halves rounded to even.
+std::uint8_t barValue(float value) {
+    const float whole = std::nearbyint(value);
+    if (!(whole > 0.0f)) {
+        return 0;
+    }
+    if (whole >= kFullScale) {
+        return 255;
+    }
+    return static_cast<std::uint8_t>(whole);
+}
+
+}  // namespace
+
+std::uint8_t channelsAtPoint(const SharedState& state, int p) {
+    std::uint8_t channels = 0;
+    for (int ch = 0; ch < kChannelCount; ++ch) {
+        if (state.ChannelFrequency[ch] == p) {
+            channels |= static_cast<std::uint8_t>(1u << ch);
+        }
+    }
+    return (p >= 1 && p <= 255) ? channels : 0;
+}
+
+LevelChain::LevelChain(SharedState& state, PipelineView& view, LightDevice& device)
+    : state_(state), view_(view), device_(device) {}
+
+void LevelChain::pointStep(int p, float held, std::uint8_t channels) {
+    float& level = SpectrumLevel_[static_cast<std::size_t>(p) & 255u];
+    level = held;
+    const bool agc = state_.AgcEnabled;
+    for (int ch = 0; channels != 0; ++ch, channels >>= 1) {
+        if ((channels & 1u) == 0) {
+            continue;
+        }
+        if (agc) {
+            agcChannel(ch, level);
+        } else {
+            plainChannel(ch, level);
+        }
+    }
+    if (agc) {
+        agcStep();
+    }
+}
+
+void LevelChain::agcChannel(int ch, float& level) {
+    if (AgcPeak_ < level) {
+        AgcPeak_ = level;
+    }
+    level = state_.ChannelGain[ch] * level;
+    if (level > kFullScale) {
+        level = kFullScale;
+    }
+    if (level < state_.NoiseFilterLevel) {
+        level = 0.0f;
+    }
+    // e may exceed 255; the bar is limited, the threshold comparison is not.
+    const float e = AgcGain_ * level;
+    if (e > kFullScale) {
+        if (ChannelShown_[ch] != 255) {
+            view_.setLevelBar(ch, 255);
+            ChannelShown_[ch] = 255;
+        }
+    } else {
+        showLevel(ch, e);
+    }
+    decide(ch, e >= state_.ChannelThreshold[ch] * kFullScale, kWhite);
+}
+
+void LevelChain::plainChannel(int ch, float& level) {
+    level = state_.ChannelGain[ch] * level;
+    if (level > kFullScale) {
+        level = kFullScale;
+    }
+    showLevel(ch, level);
+    decide(ch, level >= state_.ChannelThreshold[ch] * kFullScale, kYellow);
+}
+
+void LevelChain::showLevel(int ch, float value) {
+    if (value != static_cast<float>(ChannelShown_[ch])) {
+        const std::uint8_t shown = barValue(value);
+        view_.setLevelBar(ch, shown);
+        ChannelShown_[ch] = shown;
+    }
+}
+
+void LevelChain::decide(int ch, bool lit, Rgb litColour) {
+    if (lit) {
+        LightPattern_ = static_cast<std::uint8_t>(LightPattern_ | (1u << ch));
+        if (!ChannelLit_[ch]) {
+            view_.setLamp(ch, litColour);
+            ChannelLit_[ch] = true;
+        }
+    } else if (ChannelLit_[ch]) {
+        view_.setLamp(ch, kBlack);
+        ChannelLit_[ch] = false;
+    }
+}
+
+void LevelChain::agcStep() {
+    AgcCounter_ = static_cast<std::int16_t>(AgcCounter_ + 1);
+    if (AgcCounter_ >= state_.AgcSpeed) {
+        AgcCounter_ = 0;
+        if (AgcPeak_ == 0.0f) {
+            AgcPeak_ = 1.0f;
+        }
+        AgcGain_ =
+            static_cast<float>(kAgcFullScale / static_cast<double>(AgcPeak_) * kAgcTargetFraction);
+        AgcPeak_ = 0.0f;
+    }
+}
+
+void LevelChain::outputStep() {
+    if (LightPattern_ != LastPattern_.value_or(0)) {
+        writePattern(device_, LightPattern_);
+        view_.setDeviceStatus(probeDevice(device_));
+        if (LightPattern_ != 0) {
+            state_.SignalSeen = true;
+        }
+    }
+    LastPattern_ = LightPattern_;
+}
+
+}  // namespace kalindor
