@@ -1,12 +1,170 @@
+#include <cerrno>
+#include <charconv>
 #include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "cli/Commands.h"
+#include "engine/AudioFile.h"
+#include "engine/ControlUpdates.h"
+#include "engine/OfflineAnalysis.h"
+#include "engine/PipelineView.h"
+#include "output/SimulatedBoard.h"
+#include "presets/PresetFile.h"
 
 namespace kalindor::cli {
 
-int runAnalyze(std::span<const std::string>) {
-    std::fputs("kalindor-cli: this command is not built yet\n", stderr);
+namespace {
+
+constexpr const char* kAnalyzeUsage =
+    "Usage: kalindor-cli analyze [--preset FILE] [--tick MS] AUDIO\n"
+    "\n"
+    "Runs the analysis offline on AUDIO: a sound file of any format libsndfile reads\n"
+    "(mixed to mono and resampled to 32000 Hz, 8-bit), or a headerless file ending in\n"
+    ".u8 or .raw holding 32000 Hz mono unsigned 8-bit samples.\n"
+    "Every MS milliseconds of the recording one 256-sample snapshot is analysed, as the\n"
+    "capture tick does, and one line is printed:\n"
+    "  <ms> <light pattern> <bar0> ... <bar7>\n"
+    "\n"
+    "  --preset FILE  Apply a preset (.lcf) over the start-up settings first.\n"
+    "  --tick MS      Milliseconds between snapshots (default: the preset's scan period,\n"
+    "                 else 50).\n"
+    "\n"
+    "Exit status: 0 success, 1 a file cannot be read or the output cannot be written,\n"
+    "2 usage error.\n";
+
+int usageError(const std::string& detail) {
+    std::fprintf(stderr, "kalindor-cli: analyze: %s (see 'kalindor-cli analyze --help')\n",
+                 detail.c_str());
+    return kExitUsage;
+}
+
+int runtimeError(const std::string& detail) {
+    std::fprintf(stderr, "kalindor-cli: analyze: %s\n", detail.c_str());
     return kExitRuntimeError;
+}
+
+std::optional<int> parsePositiveInt(const std::string& text) {
+    int value = 0;
+    const char* const end = text.data() + text.size();
+    const auto [ptr, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || ptr != end || value < 1) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+struct AnalyzeOptions {
+    std::optional<std::string> presetPath;
+    std::optional<int> tickMs;
+    std::string audioPath;
+};
+
+// Returns the options, or sets exitCode (help printed or usage error reported).
+std::optional<AnalyzeOptions> parseOptions(std::span<const std::string> args, int& exitCode) {
+    AnalyzeOptions options;
+    std::vector<std::string> positional;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            positional.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kAnalyzeUsage, stdout);
+            exitCode = kExitOk;
+            return std::nullopt;
+        }
+        std::string name = arg;
+        std::optional<std::string> value;
+        if (const auto equals = arg.find('='); equals != std::string::npos) {
+            name = arg.substr(0, equals);
+            value = arg.substr(equals + 1);
+        }
+        if (name != "--preset" && name != "--tick") {
+            exitCode = usageError("unknown option '" + arg + "'");
+            return std::nullopt;
+        }
+        if (!value) {
+            if (i + 1 >= args.size()) {
+                exitCode = usageError(name + " needs a value");
+                return std::nullopt;
+            }
+            value = args[++i];
+        }
+        if (name == "--preset") {
+            options.presetPath = *value;
+        } else {
+            options.tickMs = parsePositiveInt(*value);
+            if (!options.tickMs) {
+                exitCode = usageError("--tick needs a whole number of milliseconds >= 1, not '" +
+                                      *value + "'");
+                return std::nullopt;
+            }
+        }
+    }
+    if (positional.empty()) {
+        exitCode = usageError("missing AUDIO file");
+        return std::nullopt;
+    }
+    if (positional.size() > 1) {
+        exitCode = usageError("unexpected argument '" + positional[1] + "'");
+        return std::nullopt;
+    }
+    options.audioPath = positional.front();
+    return options;
+}
+
+}  // namespace
+
+int runAnalyze(std::span<const std::string> args) {
+    int exitCode = kExitOk;
+    const std::optional<AnalyzeOptions> options = parseOptions(args, exitCode);
+    if (!options) {
+        return exitCode;
+    }
+
+    SharedState state;
+    applyStartupDefaults(state);
+    if (options->presetPath) {
+        if (const auto error = loadPreset(*options->presetPath, state)) {
+            return runtimeError("cannot read preset '" + *options->presetPath +
+                                "': " + error->describe());
+        }
+    }
+    const int tickMs = options->tickMs.value_or(state.ScanPeriodMs);
+
+    const AudioFile audio = loadAudioFile(options->audioPath);
+    if (!audio.ok()) {
+        return runtimeError(audio.error);
+    }
+
+    NullView view;
+    SimulatedBoard board;
+    std::vector<char> output;
+    output.reserve((audio.samples.size() / (static_cast<std::size_t>(tickMs) * kSamplesPerMs) + 1) *
+                   24);
+    analyzeRecording(audio.samples, tickMs, state, view, board,
+                     [&output](const SnapshotResult& result) {
+                         char line[kSnapshotLineMax];
+                         const std::size_t length = formatSnapshotLine(result, line);
+                         output.insert(output.end(), line, line + length);
+                     });
+
+    errno = 0;
+    const std::size_t written = std::fwrite(output.data(), 1, output.size(), stdout);
+    if (written != output.size() || std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        return runtimeError(std::string("cannot write the output: ") +
+                            (errno != 0 ? std::strerror(errno) : "write error"));
+    }
+    return kExitOk;
 }
 
 }  // namespace kalindor::cli
