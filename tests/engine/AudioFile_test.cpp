@@ -1,0 +1,158 @@
+#include "engine/AudioFile.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace kalindor {
+namespace {
+
+namespace fs = std::filesystem;
+
+class AudioFileTest : public ::testing::Test {
+  protected:
+    AudioFileTest() {
+        dir_ = fs::temp_directory_path() / ("kalindor-audio-" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+    }
+    ~AudioFileTest() override { fs::remove_all(dir_); }
+
+    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+
+    // Writes interleaved float frames as 16-bit PCM WAV.
+    std::string writeWav(const std::string& name, const std::vector<float>& interleaved,
+                         int channels, int rateHz) const {
+        const std::string file = path(name);
+        SF_INFO info{};
+        info.samplerate = rateHz;
+        info.channels = channels;
+        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+        SNDFILE* handle = sf_open(file.c_str(), SFM_WRITE, &info);
+        EXPECT_NE(handle, nullptr) << sf_strerror(nullptr);
+        if (handle != nullptr) {
+            sf_writef_float(handle, interleaved.data(),
+                            static_cast<sf_count_t>(interleaved.size()) / channels);
+            sf_close(handle);
+        }
+        return file;
+    }
+
+    std::string writeBytes(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
+        const std::string file = path(name);
+        std::ofstream out(file, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+        return file;
+    }
+
+  private:
+    fs::path dir_;
+};
+
+TEST(CaptureSample, MapsMinusOneToOneOntoTheByteRangeAndClamps) {
+    EXPECT_EQ(toCaptureSample(0.0f), 128);
+    EXPECT_EQ(toCaptureSample(1.0f), 255);
+    EXPECT_EQ(toCaptureSample(-1.0f), 1);
+    EXPECT_EQ(toCaptureSample(0.5f), 192);  // 191.5 rounds away from zero
+    EXPECT_EQ(toCaptureSample(1.5f), 255);
+    EXPECT_EQ(toCaptureSample(-1.5f), 0);
+    EXPECT_EQ(toCaptureSample(std::nanf("")), 128);
+}
+
+TEST(CaptureSample, RawNamesAreRecognisedBySuffixOnly) {
+    EXPECT_TRUE(isRawCaptureFileName("a/b.u8"));
+    EXPECT_TRUE(isRawCaptureFileName("take.raw"));
+    EXPECT_FALSE(isRawCaptureFileName("take.wav"));
+    EXPECT_FALSE(isRawCaptureFileName("u8"));
+    EXPECT_FALSE(isRawCaptureFileName("take.raw.wav"));
+}
+
+TEST_F(AudioFileTest, MonoFileAtThirtyTwoKilohertzIsConvertedSampleBySample) {
+    std::vector<float> frames;
+    for (int i = 0; i < 1000; ++i) {
+        frames.push_back(static_cast<float>(std::sin(i * 0.05)) * 0.9f);
+    }
+    const AudioFile file = loadAudioFile(writeWav("mono.wav", frames, 1, 32000));
+    ASSERT_TRUE(file.ok()) << file.error;
+    ASSERT_EQ(file.samples.size(), frames.size());
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        // 16-bit storage moves a value by at most 1/32768, under a quarter of one 8-bit step.
+        ASSERT_NEAR(file.samples[i], 128.0 + 127.0 * frames[i], 0.6) << i;
+    }
+}
+
+TEST_F(AudioFileTest, StereoIsMixedToTheMeanOfItsChannels) {
+    std::vector<float> frames;
+    for (int i = 0; i < 100; ++i) {
+        frames.push_back(0.5f);
+        frames.push_back(i < 50 ? -0.5f : 0.5f);
+    }
+    const AudioFile file = loadAudioFile(writeWav("stereo.wav", frames, 2, 32000));
+    ASSERT_TRUE(file.ok()) << file.error;
+    ASSERT_EQ(file.samples.size(), 100u);
+    EXPECT_EQ(file.samples[10], 128);
+    EXPECT_EQ(file.samples[90], 192);
+}
+
+TEST_F(AudioFileTest, OtherRatesAreResampledKeepingDurationAndTone) {
+    constexpr int rate = 44100;
+    std::vector<float> frames;
+    for (int i = 0; i < rate; ++i) {
+        frames.push_back(0.8f * static_cast<float>(std::sin(2.0 * M_PI * 1000.0 * i / rate)));
+    }
+    const AudioFile file = loadAudioFile(writeWav("cd.wav", frames, 1, rate));
+    ASSERT_TRUE(file.ok()) << file.error;
+    EXPECT_NEAR(static_cast<double>(file.samples.size()), 32000.0, 2.0);
+    // A 1000 Hz sine at 32 kHz repeats every 32 samples: compare with the ideal one.
+    double worst = 0.0;
+    for (std::size_t i = 1000; i < 31000; ++i) {
+        const double ideal = 128.0 + 127.0 * 0.8 * std::sin(2.0 * M_PI * 1000.0 * i / 32000.0);
+        worst = std::max(worst, std::abs(file.samples[i] - ideal));
+    }
+    EXPECT_LT(worst, 1.5);
+}
+
+TEST_F(AudioFileTest, HeaderlessFilesAreTakenAsTheyAre) {
+    std::vector<std::uint8_t> bytes;
+    for (int i = 0; i < 700; ++i) {
+        bytes.push_back(static_cast<std::uint8_t>(i * 7));
+    }
+    for (const char* name : {"take.u8", "take.raw"}) {
+        const AudioFile file = loadAudioFile(writeBytes(name, bytes));
+        ASSERT_TRUE(file.ok()) << file.error;
+        EXPECT_EQ(file.samples, bytes) << name;
+    }
+}
+
+TEST_F(AudioFileTest, FailuresNameTheFileAndTheReason) {
+    const std::string missing = path("missing.wav");
+    AudioFile file = loadAudioFile(missing);
+    EXPECT_FALSE(file.ok());
+    EXPECT_EQ(file.error.rfind("cannot open " + missing + ": ", 0), 0u) << file.error;
+    EXPECT_TRUE(file.samples.empty());
+
+    file = loadAudioFile(path("missing.u8"));
+    EXPECT_EQ(file.error, "cannot open " + path("missing.u8") + ": No such file or directory");
+
+    const std::string text = writeBytes("notes.wav", {'h', 'e', 'l', 'l', 'o', '\n'});
+    file = loadAudioFile(text);
+    EXPECT_EQ(file.error.rfind("cannot open " + text + ": ", 0), 0u) << file.error;
+
+    // A folder opens but cannot be read: that must not pass as an empty recording.
+    const std::string folder = path("folder.u8");
+    fs::create_directory(folder);
+    file = loadAudioFile(folder);
+    EXPECT_FALSE(file.ok());
+    EXPECT_NE(file.error.find(folder), std::string::npos) << file.error;
+}
+
+}  // namespace
+}  // namespace kalindor
