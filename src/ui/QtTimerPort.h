@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QElapsedTimer>
+
+#include "engine/TimerPort.h"
+
+namespace kalindor::ui {
+
+// The engine's timers on the Qt event loop (QTimer, precise). Timers must be created, used and
+// destroyed on the thread that runs the loop.
+class QtTimerPort final : public TimerPort {
+  public:
+    QtTimerPort();
+    std::unique_ptr<Timer> createTimer(std::function<void()> onTick) override;
+    std::int64_t nowMs() const override;
+
+  private:
+    QElapsedTimer clock_;
+};
+
+}  // namespace kalindor::ui

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "ui/UserDialogs.h"
+
+namespace kalindor::ui {
+
+// UserDialogs over QMessageBox and QFileDialog.
+class QtUserDialogs final : public UserDialogs {
+  public:
+    void message(QWidget* parent, const QString& text, const QString& title, Icon icon) override;
+    bool askYesNo(QWidget* parent, const QString& text, const QString& title) override;
+    QString openFileName(QWidget* parent, const QString& filter) override;
+    QString saveFileName(QWidget* parent, const QString& filter) override;
+
+    // The text as a Qt label shows it: a lone "\r" or "\r\n" becomes "\n" (a Qt label does
+    // not break lines at a carriage return).
+    static QString displayText(const QString& text);
+};
+
+}  // namespace kalindor::ui
