@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+#include "output/UsbTransport.h"
+
+namespace kalindor::test {
+
+// A USB transport that records every call and answers as scripted. While `present`, open()
+// answers `openResult` (kOk by default), otherwise kNotFound. A transfer answers the next entry
+// of `transferReplies` when one is queued, else `defaultReply`: a negative value fails the
+// transfer, 0 returns no byte, 1 returns `answerByte`.
+class FakeUsbTransport final : public UsbTransport {
+  public:
+    struct Transfer {
+        std::uint8_t request;
+        std::uint16_t value;
+        std::uint16_t index;
+        std::uint16_t length;
+        friend bool operator==(const Transfer&, const Transfer&) = default;
+    };
+
+    UsbOpenResult open(std::uint16_t vendorId, std::uint16_t productId) override;
+    int controlTransfer(std::uint8_t request, std::uint16_t value, std::uint16_t index,
+                        std::uint8_t* buffer, std::uint16_t length) override;
+    void close() override;
+
+    // Script.
+    bool present = true;
+    UsbOpenResult openResult{UsbOpenStatus::kOk, {}};
+    std::deque<int> transferReplies;
+    int defaultReply = 1;
+    std::uint8_t answerByte = 0;
+
+    // Record.
+    int openAttempts = 0;
+    int closes = 0;
+    std::uint16_t lastVendorId = 0;
+    std::uint16_t lastProductId = 0;
+    bool isOpen = false;
+    bool misuse = false;  // open while open, or a transfer while closed
+    std::vector<Transfer> transfers;
+};
+
+}  // namespace kalindor::test
