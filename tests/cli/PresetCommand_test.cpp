@@ -117,19 +117,6 @@ TEST_F(PresetCommandTest, DefaultsWritesTheStartupPresetAndShowReadsIt) {
     EXPECT_EQ(lines[32], "33  888  legacy port address");
 }
 
-TEST_F(PresetCommandTest, ShowPrintsValuesAsALoadAppliesThem) {
-    std::string bytes = defaultsBytes();
-    bytes.replace(0, 4, "\t49.5");              // line 1 rounds to the even 50
-    bytes.replace(bytes.find(" 0 "), 3, "-1");  // line 3: only 1 turns AGC on
-    std::ofstream(pathOf("odd.lcf"), std::ios::binary) << bytes;
-    const CliResult shown = run({"preset", "show", pathOf("odd.lcf")});
-    ASSERT_EQ(shown.status, 0) << shown.err;
-    const auto lines = linesOf(shown.out);
-    ASSERT_EQ(lines.size(), 33u);
-    EXPECT_EQ(lines[0], "1  50  scan period (ms)");
-    EXPECT_EQ(lines[2], "3  0  automatic level control (1 = on)");
-}
-
 TEST_F(PresetCommandTest, ReadErrorsExitOneWithTheLineOnStderr) {
     std::ofstream(pathOf("bad.lcf"), std::ios::binary) << " 50\n 5\n 1\n 5\n 31\n 300\n";
     const CliResult bad = run({"preset", "show", pathOf("bad.lcf")});

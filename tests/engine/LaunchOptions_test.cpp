@@ -50,12 +50,6 @@ TEST(LaunchOptions, ArgumentsKeepTheirInnerBlanksAndSingleDashes) {
     EXPECT_TRUE(result.options.command.HideRequested);
 }
 
-TEST(LaunchOptions, LaterValuesWin) {
-    const LaunchParse result = parse({"--device=none", "--device", "usb"});
-    ASSERT_TRUE(result.ok()) << result.error;
-    EXPECT_EQ(result.options.device, DeviceChoice::kUsb);
-}
-
 TEST(LaunchOptions, UsageErrors) {
     const struct {
         std::vector<std::string> args;

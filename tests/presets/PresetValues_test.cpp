@@ -229,16 +229,5 @@ TEST(PresetApply, MovesEveryControlThroughItsUpdateRoutine) {
     EXPECT_FLOAT_EQ(state.ChannelThreshold[0], 0.55f);
 }
 
-TEST(PresetMeaning, EveryLineHasOne) {
-    EXPECT_EQ(presetLineMeaning(1), "scan period (ms)");
-    EXPECT_EQ(presetLineMeaning(27), "channel 8 frequency step (x 62.5 Hz)");
-    EXPECT_EQ(presetLineMeaning(7), "channel 2 threshold position (1..10)");
-    for (int line = 1; line <= kPresetLineCount; ++line) {
-        EXPECT_FALSE(presetLineMeaning(line).empty()) << line;
-    }
-    EXPECT_TRUE(presetLineMeaning(0).empty());
-    EXPECT_TRUE(presetLineMeaning(34).empty());
-}
-
 }  // namespace
 }  // namespace kalindor
