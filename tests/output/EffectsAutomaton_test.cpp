@@ -215,20 +215,6 @@ TEST(EffectsAutomatonRandom, ChoiceReplacesTheSettingAndResendsThePreviousPatter
     EXPECT_TRUE(choseWave);
 }
 
-TEST(EffectsAutomatonRandom, SameGeneratorStateMakesTheSameChoices) {
-    std::vector<std::int16_t> first;
-    std::vector<std::int16_t> second;
-    for (std::vector<std::int16_t>* choices : {&first, &second}) {
-        AutomatonRig rig;
-        for (int i = 0; i < 20; ++i) {
-            rig.state.EffectKind = kRandomEffect;
-            rig.automaton->RunEffectStep();
-            choices->push_back(rig.state.EffectKind);
-        }
-    }
-    EXPECT_EQ(first, second);
-}
-
 TEST(EffectsAutomatonTiming, StartsOnTheFirstSilentCheckAndStepsOneIntervalLater) {
     AutomatonRig rig;
     rig.state.NoSignalSeconds = 3;

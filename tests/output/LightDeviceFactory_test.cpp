@@ -50,13 +50,5 @@ TEST(LightDeviceFactory, SimulatedBoardGetsTheLogAndTheClock) {
     std::fclose(log);
 }
 
-TEST(LightDeviceFactory, NoneIsNeverConnected) {
-    DeviceOptions options;
-    options.kind = "none";
-    auto device = createLightDevice(options);
-    EXPECT_FALSE(probeDevice(*device));
-    EXPECT_EQ(writePattern(*device, 3), kNotConnected);
-}
-
 }  // namespace
 }  // namespace kalindor

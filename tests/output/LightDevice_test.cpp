@@ -70,16 +70,6 @@ TEST(DeviceHelpers, WritePatternSendsTheSplitAndReturnsTheAnswer) {
     EXPECT_EQ(device.outWrites(), expected);
 }
 
-TEST(DeviceHelpers, ProbeAsksTheInfraCodeOnly) {
-    FakeLightDevice device;
-    EXPECT_TRUE(probeDevice(device));
-    device.connected = false;
-    EXPECT_FALSE(probeDevice(device));
-    ASSERT_EQ(device.calls.size(), 2u);
-    EXPECT_EQ(device.calls[0].kind, FakeLightDevice::Call::kInfra);
-    EXPECT_EQ(device.calls[1].kind, FakeLightDevice::Call::kInfra);
-}
-
 TEST(AbsentBoard, EveryCallAnswersNotConnected) {
     AbsentBoard board;
     std::int32_t code = 0;
@@ -99,13 +89,6 @@ std::string contents(std::FILE* file) {
         text += static_cast<char>(c);
     }
     return text;
-}
-
-TEST(SimulatedBoard, AlwaysConnected) {
-    SimulatedBoard board;
-    EXPECT_TRUE(probeDevice(board));
-    EXPECT_NE(board.DoSetDataPortDirections(255, 255, 0, 3), kNotConnected);
-    EXPECT_NE(writePattern(board, 255), kNotConnected);
 }
 
 TEST(SimulatedBoard, LogsEachPortWriteWithMillisecondsSinceConstruction) {
