@@ -231,9 +231,18 @@ Item decodeItem(int line, std::string_view raw) {
     return item;
 }
 
-// Rounds half to even (the default floating-point rounding mode).
+// Rounds to the nearest whole number, a tie going to the even one; independent of the
+// floating-point environment's rounding mode.
 double roundHalfEven(double value) {
-    return std::nearbyint(value);
+    const double below = std::floor(value);
+    const double fraction = value - below;
+    if (fraction > 0.5) {
+        return below + 1.0;
+    }
+    if (fraction < 0.5) {
+        return below;
+    }
+    return std::fmod(below, 2.0) == 0.0 ? below : below + 1.0;
 }
 
 std::optional<PresetError> position(int line, const Item& item, int low, int high, int& out) {

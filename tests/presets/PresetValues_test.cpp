@@ -101,6 +101,12 @@ TEST(PresetParse, FractionsRoundHalfToEven) {
     const PresetParse agc = parsePreset(defaultsWithLine(32, "5000.5"));
     ASSERT_FALSE(agc.error);
     EXPECT_EQ(agc.values.AgcSpeed, 5000);
+    const PresetParse negativeEven = parsePreset(defaultsWithLine(32, "-2.5"));
+    ASSERT_FALSE(negativeEven.error);
+    EXPECT_EQ(negativeEven.values.AgcSpeed, -2);
+    const PresetParse negativeOdd = parsePreset(defaultsWithLine(33, "-3.5"));
+    ASSERT_FALSE(negativeOdd.error);
+    EXPECT_EQ(negativeOdd.values.PortAddress, -4);
 }
 
 TEST(PresetParse, SwitchesFollowTheirOwnRules) {
