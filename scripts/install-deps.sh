@@ -16,6 +16,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev
   pulseaudio pulseaudio-utils sox xvfb xauth
   procps psmisc
+  chromium-bsu-data
 )
 
 if [ "$(id -u)" -eq 0 ]; then
