@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -21,7 +22,7 @@ class Capture;
 // pipeline, the effects automaton and the light device. The window and `kalindor-cli run` each
 // own one; both drive it from their event loop's thread (the only thread that calls it).
 class Engine {
-public:
+  public:
     // All references must outlive the engine.
     Engine(SharedState& state, PipelineView& view, LightDevice& device, SoundInput& input,
            TimerPort& timers);
@@ -54,13 +55,18 @@ public:
     // server gone): capture has already been stopped as Stop does. `detail` says why.
     void setInputLostHandler(std::function<void(const std::string& detail)> handler);
 
+    Capture& capture();
+    // How many buffers after which SignalSeen stood raised where it had been lowered before
+    // (counts the level chain's raises that survive to the buffer's end; run statistics).
+    std::uint64_t signalRaises() const { return signalRaises_; }
+
     Timer& timer1();
     Timer& timer2();
     Timer& timer3();
     BufferPipeline& pipeline();
     EffectsAutomaton& automaton();
 
-private:
+  private:
     SharedState& state_;
     PipelineView& view_;
     LightDevice& device_;
@@ -70,6 +76,8 @@ private:
     BufferPipeline pipeline_;
     EffectsAutomaton automaton_;
     std::unique_ptr<Capture> capture_;
+    std::function<void(const std::string&)> onInputLost_;
+    std::uint64_t signalRaises_ = 0;
 };
 
 }  // namespace kalindor

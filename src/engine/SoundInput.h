@@ -13,7 +13,7 @@ inline constexpr int kBufferSamples = 256;  // one snapshot, 8 ms
 // A backend captures continuously on its own thread into a lock-free ring; the main thread
 // takes snapshots from it without blocking. Every method is called on the main thread.
 class SoundInput {
-public:
+  public:
     virtual ~SoundInput() = default;
 
     // Opens the source and starts capturing. Returns the failure detail, or nothing on success.
@@ -31,6 +31,15 @@ public:
     // Milliseconds since the backend last delivered any sample (since open if none yet); a
     // long silence of the source itself (not of the music) means it has gone away.
     virtual std::int64_t msSinceLastData() const = 0;
+
+    // True once a finite source (a file played without looping) has delivered its last
+    // sample; a live source never ends.
+    virtual bool ended() const { return false; }
+    // Why the source stopped delivering, when the backend knows (server gone, stream
+    // failed); empty otherwise.
+    virtual std::string failureDetail() const { return {}; }
+    // Total samples captured since open; tells the caller how far apart two snapshots are.
+    virtual std::uint64_t samplesCaptured() const = 0;
 };
 
 }  // namespace kalindor
