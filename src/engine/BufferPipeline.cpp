@@ -9,7 +9,7 @@
 namespace kalindor {
 
 BufferPipeline::BufferPipeline(SharedState& state, PipelineView& view, LightDevice& device)
-    : state_(state), view_(view), levelChain_(state, view, device) {}
+    : state_(state), view_(view), logX_(logXTable()), levelChain_(state, view, device) {}
 
 void BufferPipeline::ProcessBuffer(const std::uint8_t* samples) {
     // Samples go in as they are: no offset removed, no window.
@@ -22,13 +22,20 @@ void BufferPipeline::ProcessBuffer(const std::uint8_t* samples) {
     GraphPrevX_ = 0.0f;
     GraphPrevY_ = kGraphBaselineY;
     levelChain_.startBuffer();
+    channelsByPoint(state_, channelsByPoint_);
+
+    // Scaling touches nothing but the point itself, so all points are scaled before the
+    // drawing loop: the independent logarithms overlap instead of waiting on view calls.
+    const bool yScaleLog = state_.YScaleLog;
+    for (int p = 1; p < kFftSize; ++p) {
+        SpectrumRaw_[p] = scalePoint(SpectrumRaw_[p], yScaleLog);
+    }
 
     for (int p = 1; p < kFftSize; ++p) {
-        const float fresh = scalePoint(SpectrumRaw_[p], state_.YScaleLog);
-        SpectrumRaw_[p] = fresh;
+        const float fresh = SpectrumRaw_[p];
 
-        const std::uint8_t channels = channelsAtPoint(state_, p);
-        const float x = graphX(p, state_.XScaleLog);
+        const std::uint8_t channels = channelsByPoint_[p];
+        const float x = state_.XScaleLog ? logX_[p] : static_cast<float>(p);
         drawMarker(channels, x);
 
         const float heldBefore = SpectrumHeld_[p];

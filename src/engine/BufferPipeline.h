@@ -42,6 +42,10 @@ class BufferPipeline {
 
     std::array<float, 256> SpectrumRaw_{};
     std::array<float, 256> SpectrumHeld_{};
+    // Channels per point, rebuilt at the start of every buffer (settings cannot change while
+    // a buffer runs: the pipeline lets no events in).
+    std::array<std::uint8_t, 256> channelsByPoint_{};
+    const std::array<float, 256>& logX_;
     float GraphPrevX_ = 0.0f;
     float GraphPrevY_ = 255.0f;
     LevelChain levelChain_;

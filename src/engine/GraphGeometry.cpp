@@ -4,26 +4,12 @@
 #include <cmath>
 
 #include "engine/SharedState.h"
-#include "engine/SpectrumPoint.h"
 
 namespace kalindor {
 
 namespace {
 
 constexpr int kPointCount = 256;
-
-// ln(p) * 48 for p = 0..255 (entry 0 unused), computed once: the pipeline asks for it at
-// every point of every buffer.
-const std::array<float, kPointCount>& logXTable() {
-    static const std::array<float, kPointCount> table = [] {
-        std::array<float, kPointCount> x{};
-        for (int p = 1; p < kPointCount; ++p) {
-            x[p] = static_cast<float>(std::log(static_cast<double>(p)) * kLogXPixelsPerNeper);
-        }
-        return x;
-    }();
-    return table;
-}
 
 constexpr std::array<Rgb, kChannelCount> kMarkerColours{{
     {255, 0, 0},      // red
@@ -37,6 +23,17 @@ constexpr std::array<Rgb, kChannelCount> kMarkerColours{{
 }};
 
 }  // namespace
+
+const std::array<float, 256>& logXTable() {
+    static const std::array<float, kPointCount> table = [] {
+        std::array<float, kPointCount> x{};
+        for (int p = 1; p < kPointCount; ++p) {
+            x[p] = static_cast<float>(std::log(static_cast<double>(p)) * kLogXPixelsPerNeper);
+        }
+        return x;
+    }();
+    return table;
+}
 
 float graphX(int p, bool xScaleLog) {
     if (!xScaleLog) {
@@ -53,21 +50,6 @@ Rgb markerColour(int ch) {
         return kBlack;
     }
     return kMarkerColours[ch];
-}
-
-float histogramBarTopY(float fresh, float heldBefore, int decay) {
-    const float d = static_cast<float>(decay);
-    if (fresh >= heldBefore || kFullScale - fresh - d < 0.0f) {
-        return kGraphBaselineY - fresh;
-    }
-    return kGraphBaselineY - heldBefore - d;
-}
-
-float polygonStartY(float prevY, int p, bool xScaleLog) {
-    if (!xScaleLog && prevY >= kGraphBaselineY) {
-        return static_cast<float>(p);
-    }
-    return prevY;
 }
 
 }  // namespace kalindor

@@ -36,6 +36,16 @@ std::uint8_t channelsAtPoint(const SharedState& state, int p) {
     return (p >= 1 && p <= 255) ? channels : 0;
 }
 
+void channelsByPoint(const SharedState& state, std::array<std::uint8_t, 256>& byPoint) {
+    byPoint.fill(0);
+    for (int ch = 0; ch < kChannelCount; ++ch) {
+        const int p = state.ChannelFrequency[ch];
+        if (p >= 1 && p <= 255) {
+            byPoint[static_cast<std::size_t>(p)] |= static_cast<std::uint8_t>(1u << ch);
+        }
+    }
+}
+
 LevelChain::LevelChain(SharedState& state, PipelineView& view, LightDevice& device)
     : state_(state), view_(view), device_(device) {}
 

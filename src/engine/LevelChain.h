@@ -13,6 +13,9 @@ namespace kalindor {
 // Bit ch set when ChannelFrequency(ch) == p. A frequency outside 1..255 matches no point.
 std::uint8_t channelsAtPoint(const SharedState& state, int p);
 
+// The same for every point at once: byPoint[p] = channelsAtPoint(state, p) for p = 0..255.
+void channelsByPoint(const SharedState& state, std::array<std::uint8_t, 256>& byPoint);
+
 // The per-channel level chain: gain, optional automatic level control (AGC) with noise filter,
 // threshold, level bar, lamp, the light pattern and its write to the device. Keeps the values
 // that live from buffer to buffer for the whole run (lamp states, shown bar values, AGC state,

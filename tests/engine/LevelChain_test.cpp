@@ -52,6 +52,13 @@ TEST_F(LevelChainTest, ChannelsAtPointFollowFrequenciesAndIgnoreOutOfRange) {
     EXPECT_EQ(channelsAtPoint(state, 0), 0);
     EXPECT_EQ(channelsAtPoint(state, 256), 0);
     EXPECT_EQ(channelsAtPoint(state, -1), 0);
+
+    std::array<std::uint8_t, 256> byPoint{};
+    byPoint.fill(0xFF);
+    channelsByPoint(state, byPoint);
+    for (int p = 0; p < 256; ++p) {
+        EXPECT_EQ(byPoint[p], channelsAtPoint(state, p)) << p;
+    }
 }
 
 TEST_F(LevelChainTest, WithoutAgcGainThresholdBarAndYellowLamp) {
