@@ -201,6 +201,10 @@ void Form1::createControls(QWidget* client) {
     Check1 = new WrappingCheckBox(QStringLiteral("Авторегулировка      уровня"), client);
     Check1->setObjectName(QStringLiteral("Check1"));
     Check1->setGeometry(twipsRect(2760, 5160, 1695, 375));
+    // One pixel smaller than the window's font, so "Авторегулировка" fits its first line.
+    QFont checkFont = Check1->font();
+    checkFont.setPixelSize(kFontPixelSize - 1);
+    Check1->setFont(checkFont);
 
     Label4 = makeLabel(client, QStringLiteral("Label4"), QStringLiteral("Состояние каналов"),
                        twipsRect(5880, 0, 1815, 255));

@@ -12,11 +12,17 @@ QString QtUserDialogs::displayText(const QString& text) {
     return shown;
 }
 
+std::unique_ptr<QMessageBox> QtUserDialogs::makeMessageBox(QWidget* parent, const QString& text,
+                                                           const QString& title, Icon icon) {
+    auto box = std::make_unique<QMessageBox>(
+        icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon, title,
+        displayText(text), QMessageBox::Ok, parent);
+    box->setTextFormat(Qt::PlainText);
+    return box;
+}
+
 void QtUserDialogs::message(QWidget* parent, const QString& text, const QString& title, Icon icon) {
-    QMessageBox box(icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon, title,
-                    displayText(text), QMessageBox::Ok, parent);
-    box.setTextFormat(Qt::PlainText);
-    box.exec();
+    makeMessageBox(parent, text, title, icon)->exec();
 }
 
 bool QtUserDialogs::askYesNo(QWidget* parent, const QString& text, const QString& title) {

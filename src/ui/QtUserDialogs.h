@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QMessageBox>
+#include <memory>
+
 #include "ui/UserDialogs.h"
 
 namespace kalindor::ui {
@@ -15,6 +18,10 @@ class QtUserDialogs final : public UserDialogs {
     // The text as a Qt label shows it: a lone "\r" or "\r\n" becomes "\n" (a Qt label does
     // not break lines at a carriage return).
     static QString displayText(const QString& text);
+
+    // The message box message() shows, built but not shown (also used for screenshots).
+    static std::unique_ptr<QMessageBox> makeMessageBox(QWidget* parent, const QString& text,
+                                                       const QString& title, Icon icon);
 };
 
 }  // namespace kalindor::ui

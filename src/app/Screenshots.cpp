@@ -1,0 +1,89 @@
+#include "Screenshots.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QScreen>
+
+#include "ui/Form2.h"
+#include "ui/Form4.h"
+#include "ui/Form5.h"
+#include "ui/Form6.h"
+
+namespace kalindor::app {
+
+void ShowingDialogs::message(QWidget* parent, const QString& text, const QString& title,
+                             Icon icon) {
+    shown.push_back(ui::QtUserDialogs::makeMessageBox(parent, text, title, icon));
+    shown.back()->setModal(false);
+    shown.back()->show();
+}
+
+namespace {
+
+bool save(const QPixmap& picture, const QString& folder, const QString& name, QString& reason) {
+    const QString path = QDir(folder).filePath(name);
+    if (!picture.save(path)) {
+        reason = QStringLiteral("cannot write ") + path;
+        return false;
+    }
+    return true;
+}
+
+// Lets the windows map and paint before they are photographed.
+void settle() {
+    for (int round = 0; round < 10; ++round) {
+        QApplication::processEvents();
+    }
+}
+
+}  // namespace
+
+bool saveScreenshots(ui::Form1& window, ShowingDialogs& dialogs, const QString& folder,
+                     QString& reason) {
+    if (!QDir().mkpath(folder)) {
+        reason = QStringLiteral("cannot create ") + folder;
+        return false;
+    }
+    settle();
+    if (!save(window.grab(), folder, QStringLiteral("Form1.png"), reason)) {
+        return false;
+    }
+
+    window.mnuFrequence->trigger();
+    window.mnuNoiseFilter->trigger();
+    window.mnuARUSpeed->trigger();
+    settle();
+    if (!save(window.form2()->grab(), folder, QStringLiteral("Form2.png"), reason) ||
+        !save(window.form4()->grab(), folder, QStringLiteral("Form4.png"), reason) ||
+        !save(window.form5()->grab(), folder, QStringLiteral("Form5.png"), reason)) {
+        return false;
+    }
+    window.form2()->hide();
+    window.form4()->hide();
+    window.form5()->hide();
+
+    window.mnuAutomatic->trigger();
+    settle();
+    if (!save(window.form6()->grab(), folder, QStringLiteral("Form6.png"), reason)) {
+        return false;
+    }
+    if (QScreen* screen = QApplication::primaryScreen()) {
+        if (!save(screen->grabWindow(0), folder, QStringLiteral("screen.png"), reason)) {
+            return false;
+        }
+    }
+    window.form6()->close();
+
+    window.mnuAbout->trigger();
+    settle();
+    if (!dialogs.shown.empty() &&
+        !save(dialogs.shown.back()->grab(), folder, QStringLiteral("About.png"), reason)) {
+        return false;
+    }
+    return true;
+}
+
+}  // namespace kalindor::app

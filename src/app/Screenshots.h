@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <vector>
+
+#include "ui/Form1.h"
+#include "ui/QtUserDialogs.h"
+
+class QMessageBox;
+
+namespace kalindor::app {
+
+// User dialogs for a screenshot run: message boxes are shown without waiting (and kept, so
+// they can be photographed); questions answer No; file dialogs are cancelled.
+class ShowingDialogs final : public ui::UserDialogs {
+  public:
+    void message(QWidget* parent, const QString& text, const QString& title, Icon icon) override;
+    bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
+    QString openFileName(QWidget*, const QString&) override { return {}; }
+    QString saveFileName(QWidget*, const QString&) override { return {}; }
+
+    std::vector<std::unique_ptr<QMessageBox>> shown;
+};
+
+// Saves PNG pictures of the main window, each dialog, the About box and the whole screen into
+// `folder` (created when missing). Opens the dialogs through the window's own menu items.
+// Returns false with a reason when a picture cannot be written.
+bool saveScreenshots(ui::Form1& window, ShowingDialogs& dialogs, const QString& folder,
+                     QString& reason);
+
+}  // namespace kalindor::app

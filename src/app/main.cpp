@@ -1,0 +1,106 @@
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Screenshots.h"
+#include "engine/LaunchOptions.h"
+#include "engine/SharedState.h"
+#include "engine/SoundInputFactory.h"
+#include "output/LightDeviceFactory.h"
+#include "ui/Form1.h"
+#include "ui/QtTimerPort.h"
+#include "ui/QtUserDialogs.h"
+
+namespace {
+
+// A screenshot run (KALINDOR_SCREENSHOTS=FOLDER): the pictures are taken this long after the
+// start-up, so a started capture has drawn its graph, and then the program ends.
+constexpr int kScreenshotDelayMs = 1500;
+
+const char* deviceKind(kalindor::DeviceChoice choice) {
+    switch (choice) {
+        case kalindor::DeviceChoice::kSim:
+            return "sim";
+        case kalindor::DeviceChoice::kNone:
+            return "none";
+        case kalindor::DeviceChoice::kUsb:
+            break;
+    }
+    return "usb";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);  // takes Qt's own options (-platform, ...) out of argv
+    // Hidden by "starth" the window is the last one, yet the program goes on; only the window's
+    // quit request ends it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const kalindor::LaunchParse launch =
+        kalindor::parseLaunchOptions(args, kalindor::LaunchProgram::kWindow);
+    if (!launch.ok()) {
+        std::fprintf(stderr, "kalindor: %s\n", launch.error.c_str());
+        return 2;
+    }
+    const kalindor::LaunchOptions& options = launch.options;
+    if (options.helpRequested) {
+        std::printf("Usage: kalindor [OPTIONS] [PRESET [start[h]]]\n%s",
+                    kalindor::launchOptionsHelp(kalindor::LaunchProgram::kWindow).c_str());
+        return 0;
+    }
+
+    const QString screenshotFolder = qEnvironmentVariable("KALINDOR_SCREENSHOTS");
+    kalindor::app::ShowingDialogs screenshotDialogs;
+    kalindor::ui::QtUserDialogs userDialogs;
+    kalindor::ui::UserDialogs& dialogs = screenshotFolder.isEmpty()
+                                             ? static_cast<kalindor::ui::UserDialogs&>(userDialogs)
+                                             : screenshotDialogs;
+
+    kalindor::SharedState state;
+    kalindor::ui::QtTimerPort timers;
+    std::unique_ptr<kalindor::ui::Form1> window;
+
+    kalindor::DeviceOptions deviceOptions;
+    deviceOptions.kind = deviceKind(options.device);
+    deviceOptions.vendorId = options.usbVendorId;
+    deviceOptions.productId = options.usbProductId;
+    // Reported from inside a device call, maybe in the middle of a buffer: the message box
+    // waits until that call has returned.
+    deviceOptions.onProblem = [&window, &dialogs](const std::string& problem) {
+        QTimer::singleShot(0, [&window, &dialogs, text = QString::fromStdString(problem)] {
+            dialogs.message(window.get(), text, QStringLiteral("КАЛИНДОР"),
+                            kalindor::ui::UserDialogs::Icon::Critical);
+        });
+    };
+    const std::unique_ptr<kalindor::LightDevice> device =
+        kalindor::createLightDevice(deviceOptions);
+    const std::unique_ptr<kalindor::SoundInput> input =
+        kalindor::createSoundInput(options.input, true);
+
+    window = std::make_unique<kalindor::ui::Form1>(state, *input, *device, timers, dialogs);
+    QObject::connect(window.get(), &kalindor::ui::Form1::quitRequested, &app,
+                     &QCoreApplication::quit, Qt::QueuedConnection);
+    window->load(options.commandText);
+
+    if (!screenshotFolder.isEmpty()) {
+        QTimer::singleShot(kScreenshotDelayMs, [&] {
+            QString reason;
+            if (!kalindor::app::saveScreenshots(*window, screenshotDialogs, screenshotFolder,
+                                                reason)) {
+                std::fprintf(stderr, "kalindor: %s\n", reason.toLocal8Bit().constData());
+                QCoreApplication::exit(1);
+                return;
+            }
+            QCoreApplication::quit();
+        });
+    }
+    const int status = app.exec();
+    window.reset();  // the window's engine first, then the input and the device it uses
+    return status;
+}
