@@ -1,12 +1,46 @@
 #include <cstdio>
 
 #include "cli/Commands.h"
+#include "engine/SoundInputFactory.h"
 
 namespace kalindor::cli {
 
-int runInputs(std::span<const std::string>) {
-    std::fputs("kalindor-cli: this command is not built yet\n", stderr);
-    return kExitRuntimeError;
+namespace {
+
+constexpr const char* kInputsUsage =
+    "Usage: kalindor-cli inputs\n"
+    "\n"
+    "Lists the sound sources 'run --input NAME' can capture, one per line:\n"
+    "<name>\t<description>, with \"[monitor]\" after the sources that carry what an output\n"
+    "plays. The sources come from the PulseAudio server when one answers, else from PortAudio\n"
+    "(ALSA). Besides these names, --input takes \"default\", \"monitor\" or an audio file.\n";
+
+}  // namespace
+
+int runInputs(std::span<const std::string> args) {
+    if (!args.empty()) {
+        if (args.front() == "--help" || args.front() == "-h") {
+            std::fputs(kInputsUsage, stdout);
+            return kExitOk;
+        }
+        std::fprintf(stderr,
+                     "kalindor-cli: inputs: unexpected argument '%s' (see 'kalindor-cli inputs "
+                     "--help')\n",
+                     args.front().c_str());
+        return kExitUsage;
+    }
+    const SoundSourceList list = listSoundSources();
+    if (!list.error.empty()) {
+        std::fprintf(stderr, "kalindor-cli: inputs: no sound system answers: %s\n",
+                     list.error.c_str());
+        return kExitRuntimeError;
+    }
+    std::printf("# %s\n", list.system.c_str());
+    for (const SoundSourceInfo& source : list.sources) {
+        std::printf("%s\t%s%s\n", source.name.c_str(), source.description.c_str(),
+                    source.monitor ? " [monitor]" : "");
+    }
+    return kExitOk;
 }
 
 }  // namespace kalindor::cli

@@ -1,12 +1,173 @@
+#include <csignal>
 #include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "cli/Commands.h"
+#include "engine/Capture.h"
+#include "engine/ControlUpdates.h"
+#include "engine/Engine.h"
+#include "engine/LaunchOptions.h"
+#include "engine/PollEventLoop.h"
+#include "engine/SoundInputFactory.h"
+#include "output/LightDeviceFactory.h"
+#include "presets/PresetFile.h"
 
 namespace kalindor::cli {
 
-int runLive(std::span<const std::string>) {
-    std::fputs("kalindor-cli: this command is not built yet\n", stderr);
-    return kExitRuntimeError;
+namespace {
+
+constexpr const char* kOpenFailure =
+    "Невозможно открыть устройство ввода звука. Возможно оно занято или используется другим "
+    "приложением.";
+
+constexpr const char* kRunUsage =
+    "Usage: kalindor-cli run [OPTIONS] [PRESET]\n"
+    "\n"
+    "Captures live sound and drives the lights: the capture tick, the analysis, the device\n"
+    "writes and the effects automaton run on their timers until SIGINT or SIGTERM (or --for).\n"
+    "PRESET is a preset (.lcf) applied over the start-up settings before capture starts.\n"
+    "\n"
+    "Options:\n";
+
+constexpr const char* kRunOwnOptionsHelp =
+    "  --loop\n"
+    "        With a file as input: play it again from the start at its end (default: the run\n"
+    "        ends when the file has played).\n"
+    "  --stats\n"
+    "        At the end, print one line of capture statistics on stderr (buffers, skipped\n"
+    "        ticks, overlapping buffers, SignalSeen raises, elapsed and scan milliseconds).\n";
+
+struct RunOwnOptions {
+    bool loop = false;
+    bool stats = false;
+};
+
+// Takes the options only this command knows out of the arguments; the rest are the shared
+// launch options.
+std::vector<std::string> takeOwnOptions(std::span<const std::string> args, RunOwnOptions& own) {
+    std::vector<std::string> rest;
+    for (const std::string& arg : args) {
+        if (arg == "--loop") {
+            own.loop = true;
+        } else if (arg == "--stats") {
+            own.stats = true;
+        } else {
+            rest.push_back(arg);
+        }
+    }
+    return rest;
+}
+
+const char* deviceKind(DeviceChoice choice) {
+    switch (choice) {
+        case DeviceChoice::kSim:
+            return "sim";
+        case DeviceChoice::kNone:
+            return "none";
+        case DeviceChoice::kUsb:
+            break;
+    }
+    return "usb";
+}
+
+void printError(const std::string& detail) {
+    std::fprintf(stderr, "kalindor-cli: run: %s\n", detail.c_str());
+}
+
+}  // namespace
+
+int runLive(std::span<const std::string> args) {
+    RunOwnOptions own;
+    const std::vector<std::string> launchArgs = takeOwnOptions(args, own);
+    const LaunchParse parse = parseLaunchOptions(launchArgs, LaunchProgram::kCliRun);
+    if (!parse.ok()) {
+        std::fprintf(stderr, "kalindor-cli: run: %s (see 'kalindor-cli run --help')\n",
+                     parse.error.c_str());
+        return kExitUsage;
+    }
+    const LaunchOptions& options = parse.options;
+    if (options.helpRequested) {
+        std::fputs(kRunUsage, stdout);
+        std::fputs(launchOptionsHelp(LaunchProgram::kCliRun).c_str(), stdout);
+        std::fputs(kRunOwnOptionsHelp, stdout);
+        return kExitOk;
+    }
+
+    SharedState state;
+    applyStartupDefaults(state);
+    applyAutomatonOptions(options, state);
+    if (!options.command.path.empty()) {
+        if (const std::optional<PresetError> error = loadPreset(options.command.path, state)) {
+            printError("cannot read preset '" + options.command.path + "': " + error->describe());
+            return kExitRuntimeError;
+        }
+    }
+
+    PollEventLoop loop;
+    loop.watchSignals({SIGINT, SIGTERM});
+    // A closed stdout (the log's reader went away) must surface as a write problem, not kill
+    // the process before the input is closed.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    DeviceOptions deviceOptions;
+    deviceOptions.kind = deviceKind(options.device);
+    deviceOptions.vendorId = options.usbVendorId;
+    deviceOptions.productId = options.usbProductId;
+    deviceOptions.simLog = options.device == DeviceChoice::kSim ? stdout : nullptr;
+    deviceOptions.onProblem = [](const std::string& problem) { printError(problem); };
+    const std::unique_ptr<LightDevice> device = createLightDevice(deviceOptions);
+    if (device == nullptr) {
+        printError(std::string("unknown device kind '") + deviceOptions.kind + "'");
+        return kExitUsage;
+    }
+
+    const std::unique_ptr<SoundInput> input = createSoundInput(options.input, own.loop);
+    NullView view;
+    Engine engine(state, view, *device, *input, loop);
+
+    std::optional<std::string> inputLost;
+    engine.setInputLostHandler([&](const std::string& detail) {
+        inputLost = detail;
+        loop.quit();
+    });
+
+    const std::int64_t startMs = loop.nowMs();
+    if (const std::optional<std::string> failure = engine.start()) {
+        printError(std::string(kOpenFailure) + " " + *failure);
+        return kExitRuntimeError;
+    }
+
+    std::unique_ptr<Timer> endOfRun;
+    if (options.runForMs) {
+        endOfRun = loop.createTimer([&loop] { loop.quit(); });
+        endOfRun->setInterval(static_cast<int>(*options.runForMs));
+        endOfRun->setEnabled(true);
+    }
+    loop.run();
+    const std::int64_t elapsedMs = loop.nowMs() - startMs;
+    if (engine.inputOpen()) {
+        engine.stop();
+    }
+
+    if (own.stats) {
+        const Capture& capture = engine.capture();
+        std::fprintf(stderr,
+                     "kalindor-cli: run: statistics: buffers=%llu skipped-ticks=%llu "
+                     "overlapping=%llu signal-raises=%llu elapsed-ms=%lld scan-ms=%d\n",
+                     static_cast<unsigned long long>(capture.buffersProcessed()),
+                     static_cast<unsigned long long>(capture.ticksSkipped()),
+                     static_cast<unsigned long long>(capture.buffersOverlapping()),
+                     static_cast<unsigned long long>(engine.signalRaises()),
+                     static_cast<long long>(elapsedMs), static_cast<int>(state.ScanPeriodMs));
+    }
+    if (inputLost && !input->ended()) {
+        printError("the sound input was lost (" + *inputLost + "); capture stopped");
+        return kExitRuntimeError;
+    }
+    return kExitOk;
 }
 
 }  // namespace kalindor::cli

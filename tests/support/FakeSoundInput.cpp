@@ -4,8 +4,15 @@
 
 namespace kalindor::test {
 
+void FakeSoundInput::record(Call call) {
+    calls.push_back(call);
+    if (onCall) {
+        onCall(call);
+    }
+}
+
 std::optional<std::string> FakeSoundInput::open() {
-    calls.push_back(Call::kOpen);
+    record(Call::kOpen);
     if (openFailure) {
         return openFailure;
     }
@@ -14,12 +21,12 @@ std::optional<std::string> FakeSoundInput::open() {
 }
 
 void FakeSoundInput::close() {
-    calls.push_back(Call::kClose);
+    record(Call::kClose);
     open_ = false;
 }
 
 bool FakeSoundInput::takeBuffer(std::uint8_t* out) {
-    calls.push_back(Call::kTake);
+    record(Call::kTake);
     if (!open_ || pending.empty()) {
         return false;
     }

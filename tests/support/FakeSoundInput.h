@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,9 +45,12 @@ class FakeSoundInput final : public SoundInput {
     // What the fake was asked.
     enum class Call { kOpen, kClose, kTake };
     std::vector<Call> calls;
+    // Also told of every call as it happens, to interleave it with other recordings.
+    std::function<void(Call)> onCall;
     int takesSucceeded = 0;
 
   private:
+    void record(Call call);
     bool open_ = false;
 };
 

@@ -1,0 +1,282 @@
+#include "engine/Engine.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/Capture.h"
+#include "engine/ControlUpdates.h"
+#include "support/FakeLightDevice.h"
+#include "support/FakeSoundInput.h"
+#include "support/RecordingView.h"
+#include "support/VirtualTimerPort.h"
+
+namespace kalindor {
+namespace {
+
+using test::FakeLightDevice;
+using test::FakeSoundInput;
+using test::RecordingView;
+using test::VirtualTimerPort;
+using Call = FakeLightDevice::Call;
+
+// Virtual timers that also log every enable/disable, by creation order: the engine creates
+// Timer1, Timer2, Timer3 and then the capture's wait timer ("W").
+class LoggingTimerPort final : public TimerPort {
+  public:
+    explicit LoggingTimerPort(std::vector<std::string>& log) : log_(log) {}
+
+    std::unique_ptr<Timer> createTimer(std::function<void()> onTick) override {
+        static const std::array<const char*, 4> kNames = {"Timer1", "Timer2", "Timer3", "W"};
+        const std::string name = created_ < kNames.size() ? kNames[created_] : "other";
+        ++created_;
+        return std::make_unique<LoggingTimer>(clock.createTimer(std::move(onTick)), name, log_);
+    }
+    std::int64_t nowMs() const override { return clock.nowMs(); }
+
+    VirtualTimerPort clock;
+
+  private:
+    class LoggingTimer final : public Timer {
+      public:
+        LoggingTimer(std::unique_ptr<Timer> inner, std::string name, std::vector<std::string>& log)
+            : inner_(std::move(inner)), name_(std::move(name)), log_(log) {}
+        void setInterval(int ms) override { inner_->setInterval(ms); }
+        int interval() const override { return inner_->interval(); }
+        void setEnabled(bool enabled) override {
+            if (name_ != "W") {
+                log_.push_back(name_ + (enabled ? " on" : " off"));
+            }
+            inner_->setEnabled(enabled);
+        }
+        bool enabled() const override { return inner_->enabled(); }
+
+      private:
+        std::unique_ptr<Timer> inner_;
+        std::string name_;
+        std::vector<std::string>& log_;
+    };
+
+    std::vector<std::string>& log_;
+    std::size_t created_ = 0;
+};
+
+FakeSoundInput::Buffer silence() {
+    FakeSoundInput::Buffer buffer;
+    buffer.fill(128);
+    return buffer;
+}
+
+// A 1000 Hz cosine starting at its peak: the real part of bin 8, spectrum point 16, which is
+// channel 3's default frequency.
+FakeSoundInput::Buffer toneOnChannel3() {
+    FakeSoundInput::Buffer buffer;
+    for (int j = 0; j < kBufferSamples; ++j) {
+        buffer[j] = static_cast<std::uint8_t>(
+            std::lround(128.0 + 100.0 * std::cos(2.0 * M_PI * 8.0 * j / kBufferSamples)));
+    }
+    return buffer;
+}
+
+class EngineTest : public ::testing::Test {
+  protected:
+    EngineTest() : timers(log), engine(state, view, device, input, timers) {
+        applyStartupDefaults(state);
+        engine.applyTimerPeriods();
+        engine.setInputLostHandler([this](const std::string& detail) { losses.push_back(detail); });
+        input.onCall = [this](FakeSoundInput::Call call) {
+            if (call == FakeSoundInput::Call::kClose) {
+                log.push_back("input closed");
+            }
+        };
+    }
+
+    void advance(std::int64_t ms) { timers.clock.advance(ms); }
+    // Keeps one silent buffer ready for every tick over the next ms.
+    void feedSilence(std::int64_t ms) {
+        for (std::int64_t t = 0; t < ms; t += state.ScanPeriodMs) {
+            input.deliver(silence());
+        }
+    }
+
+    std::vector<std::string> log;
+    SharedState state;
+    RecordingView view;
+    FakeLightDevice device;
+    FakeSoundInput input;
+    LoggingTimerPort timers;
+    Engine engine;
+    std::vector<std::string> losses;
+};
+
+TEST_F(EngineTest, StartOpensEnablesTimer1AndTimer2AndPreparesTheDevice) {
+    state.NoSignalSeconds = 10;
+    ASSERT_FALSE(engine.start().has_value());
+    EXPECT_TRUE(engine.inputOpen());
+    EXPECT_EQ(log, (std::vector<std::string>{"Timer1 on", "Timer2 on"}));
+    EXPECT_EQ(engine.timer1().interval(), 50);
+    EXPECT_EQ(engine.timer2().interval(), 10000);
+    EXPECT_FALSE(engine.timer3().enabled());
+    EXPECT_EQ(device.calls, (std::vector<Call>{{Call::kInfra, {}},
+                                               {Call::kDirections, {255, 255, 0, 3}},
+                                               {Call::kOut, {0, 0, 0, 3}}}));
+    EXPECT_TRUE(view.connected);
+}
+
+TEST_F(EngineTest, StartWithTheDeviceAbsentOnlyProbesAndShowsTheStatus) {
+    device.connected = false;
+    view.connected = true;
+    ASSERT_FALSE(engine.start().has_value());
+    EXPECT_EQ(device.calls, (std::vector<Call>{{Call::kInfra, {}}}));
+    EXPECT_FALSE(view.connected);
+    EXPECT_EQ(view.statusUpdates, 1);
+}
+
+TEST_F(EngineTest, AFailedStartReturnsTheDetailAndChangesNothingElse) {
+    input.openFailure = "PulseAudio: No such entity";
+    EXPECT_EQ(engine.start(), std::optional<std::string>("PulseAudio: No such entity"));
+    EXPECT_FALSE(engine.inputOpen());
+    EXPECT_TRUE(log.empty());
+    EXPECT_TRUE(device.calls.empty());
+    EXPECT_EQ(view.statusUpdates, 0);
+    advance(5000);
+    EXPECT_EQ(view.clears, 0);
+}
+
+TEST_F(EngineTest, EachTickRunsOneBufferThroughThePipelineToTheDevice) {
+    ASSERT_FALSE(engine.start().has_value());
+    device.calls.clear();
+    input.deliver(silence());
+    input.deliver(toneOnChannel3());
+    advance(100);
+    EXPECT_EQ(view.clears, 2);
+    ASSERT_EQ(device.outWrites(), (std::vector<PortBytes>{{0, 8, 0, 3}}));
+    EXPECT_EQ(engine.pipeline().lightPattern(), 8);
+    EXPECT_TRUE(state.SignalSeen);
+    EXPECT_EQ(engine.signalRaises(), 1u);
+}
+
+TEST_F(EngineTest, StopDisablesTheTimersInOrderThenClosesTheInput) {
+    ASSERT_FALSE(engine.start().has_value());
+    feedSilence(3000);
+    advance(2500);  // the automaton has started Timer3 by now
+    ASSERT_TRUE(engine.timer3().enabled());
+    log.clear();
+    engine.stop();
+    EXPECT_EQ(log,
+              (std::vector<std::string>{"Timer1 off", "Timer2 off", "Timer3 off", "input closed"}));
+    EXPECT_FALSE(engine.inputOpen());
+    const int clears = view.clears;
+    const std::size_t writes = device.outWrites().size();
+    advance(5000);
+    EXPECT_EQ(view.clears, clears);
+    EXPECT_EQ(device.outWrites().size(), writes);
+}
+
+TEST_F(EngineTest, StopWhileABufferIsOutstandingProcessesItOnceMoreThenNothing) {
+    ASSERT_FALSE(engine.start().has_value());
+    input.deliver(toneOnChannel3());
+    advance(50);
+    advance(50);  // second request outstanding, nothing delivered
+    ASSERT_TRUE(engine.capture().requestOutstanding());
+    ASSERT_EQ(view.clears, 1);
+    engine.stop();
+    EXPECT_EQ(view.clears, 2);
+    input.deliver(silence());
+    advance(1000);
+    EXPECT_EQ(view.clears, 2);
+}
+
+TEST_F(EngineTest, TicksThatComeWhileWaitingAreSkipped) {
+    state.ScanPeriodMs = 30;
+    engine.applyTimerPeriods();
+    input.readyInMs = 70;
+    ASSERT_FALSE(engine.start().has_value());
+    advance(30);  // waits until t = 100
+    input.deliver(silence());
+    advance(70);  // ticks at 60 and 90 skipped; buffer processed at 100
+    EXPECT_EQ(engine.capture().ticksSkipped(), 2u);
+    EXPECT_EQ(view.clears, 1);
+}
+
+TEST_F(EngineTest, ALostSourceStopsCaptureAsStopDoesAndIsReportedOnce) {
+    ASSERT_FALSE(engine.start().has_value());
+    feedSilence(500);
+    advance(500);
+    input.silentForMs = 1200;
+    input.failure = "PulseAudio: Connection terminated";
+    log.clear();
+    advance(200);
+    ASSERT_EQ(losses, (std::vector<std::string>{"PulseAudio: Connection terminated"}));
+    EXPECT_EQ(log,
+              (std::vector<std::string>{"Timer1 off", "Timer2 off", "Timer3 off", "input closed"}));
+    EXPECT_FALSE(engine.inputOpen());
+    advance(5000);
+    EXPECT_EQ(losses.size(), 1u);
+}
+
+TEST_F(EngineTest, ScanPeriodChangeWhileRunningRetimesTimer1Only) {
+    ASSERT_FALSE(engine.start().has_value());
+    feedSilence(3000);
+    advance(200);
+    const int before = view.clears;
+    EXPECT_EQ(before, 4);
+    log.clear();
+    state.ScanPeriodMs = 100;
+    engine.applyTimerPeriods();
+    EXPECT_TRUE(log.empty());  // nothing enabled or disabled
+    EXPECT_TRUE(engine.timer1().enabled());
+    advance(1000);
+    EXPECT_EQ(view.clears, before + 10);
+}
+
+TEST_F(EngineTest, ReapplyingUnchangedPeriodsDoesNotPostponeTheNoSignalCheck) {
+    ASSERT_FALSE(engine.start().has_value());
+    feedSilence(3000);
+    // A control moved every 300 ms re-applies the periods; Timer2 still ticks at 1000 ms.
+    for (int i = 0; i < 4; ++i) {
+        advance(300);
+        engine.applyTimerPeriods();
+    }
+    EXPECT_TRUE(state.NoSignalMode);
+    EXPECT_TRUE(engine.timer3().enabled());
+}
+
+TEST_F(EngineTest, Timer2AndTimer3DriveTheAutomatonAndItsStepsReachTheDevice) {
+    state.EffectIntervalMs = 200;
+    engine.applyTimerPeriods();
+    ASSERT_FALSE(engine.start().has_value());
+    device.calls.clear();
+    feedSilence(1500);
+    advance(1000);  // first no-signal check: silence, effects on
+    EXPECT_TRUE(engine.timer3().enabled());
+    EXPECT_TRUE(device.outWrites().empty());
+    advance(400);  // two effect steps: running fire at channel 0, then 1
+    EXPECT_EQ(device.outWrites(), (std::vector<PortBytes>{{0, 1, 0, 3}, {0, 2, 0, 3}}));
+}
+
+TEST_F(EngineTest, CloseDisablesTimer1AndClosesTheInput) {
+    ASSERT_FALSE(engine.start().has_value());
+    log.clear();
+    engine.close();
+    EXPECT_EQ(log, (std::vector<std::string>{"Timer1 off", "input closed"}));
+    EXPECT_FALSE(engine.inputOpen());
+}
+
+TEST_F(EngineTest, StartAgainAfterStopOpensTheInputAnew) {
+    ASSERT_FALSE(engine.start().has_value());
+    engine.stop();
+    ASSERT_FALSE(engine.start().has_value());
+    EXPECT_TRUE(engine.inputOpen());
+    EXPECT_EQ(std::count(input.calls.begin(), input.calls.end(), FakeSoundInput::Call::kOpen), 2);
+    EXPECT_TRUE(engine.timer1().enabled());
+    EXPECT_TRUE(engine.timer2().enabled());
+}
+
+}  // namespace
+}  // namespace kalindor
