@@ -1,6 +1,7 @@
 #include "engine/AudioFile.h"
 
 #include <gtest/gtest.h>
+#include <samplerate.h>
 #include <sndfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -118,6 +120,40 @@ TEST_F(AudioFileTest, OtherRatesAreResampledKeepingDurationAndTone) {
         worst = std::max(worst, std::abs(file.samples[i] - ideal));
     }
     EXPECT_LT(worst, 1.5);
+}
+
+TEST_F(AudioFileTest, LongFilesConvertAsOneWholeBufferWould) {
+    // Several read chunks long: the streamed conversion must neither lose the resampler's
+    // tail nor differ at chunk boundaries from converting the whole file at once.
+    constexpr int rate = 48000;
+    std::vector<float> frames;
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<float> noise(-0.2f, 0.2f);
+    for (int i = 0; i < 3 * rate + 123; ++i) {
+        frames.push_back(0.6f * static_cast<float>(std::sin(i * 0.01)) + noise(rng));
+    }
+    const AudioFile file = loadAudioFile(writeWav("long.wav", frames, 1, rate));
+    ASSERT_TRUE(file.ok()) << file.error;
+
+    std::vector<float> stored(frames.size());  // as the 16-bit file holds them
+    SF_INFO info{};
+    SNDFILE* handle = sf_open(path("long.wav").c_str(), SFM_READ, &info);
+    ASSERT_NE(handle, nullptr);
+    sf_readf_float(handle, stored.data(), static_cast<sf_count_t>(stored.size()));
+    sf_close(handle);
+    std::vector<float> whole(stored.size());
+    SRC_DATA data{};
+    data.data_in = stored.data();
+    data.input_frames = static_cast<long>(stored.size());
+    data.data_out = whole.data();
+    data.output_frames = static_cast<long>(whole.size());
+    data.src_ratio = 32000.0 / rate;
+    data.end_of_input = 1;
+    ASSERT_EQ(src_simple(&data, SRC_SINC_FASTEST, 1), 0);
+    ASSERT_EQ(file.samples.size(), static_cast<std::size_t>(data.output_frames_gen));
+    for (std::size_t i = 0; i < file.samples.size(); ++i) {
+        ASSERT_EQ(file.samples[i], toCaptureSample(whole[i])) << i;
+    }
 }
 
 TEST_F(AudioFileTest, HeaderlessFilesAreTakenAsTheyAre) {
