@@ -79,8 +79,11 @@ void Capture::finishRequest() {
 }
 
 bool Capture::checkSourceLost() {
+    // A backend that knows its stream failed is lost at once; otherwise a second without
+    // any sample tells.
     const bool ended = input_.ended();
-    if (!ended && input_.msSinceLastData() < kSourceLostAfterMs) {
+    std::string detail = input_.failureDetail();
+    if (!ended && detail.empty() && input_.msSinceLastData() < kSourceLostAfterMs) {
         return false;
     }
     // The request ends here; whoever handles the loss stops capture.
@@ -90,7 +93,6 @@ bool Capture::checkSourceLost() {
         return true;
     }
     lossReported_ = true;
-    std::string detail = input_.failureDetail();
     if (detail.empty()) {
         detail = ended ? "the end of the input was reached"
                        : "no sound data has arrived for more than a second";

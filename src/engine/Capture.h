@@ -43,7 +43,7 @@ class Capture {
     bool requestOutstanding() const { return requestOutstanding_; }
 
     // Called once per loss, on the main thread, when the open input has delivered nothing for
-    // kSourceLostAfterMs or a finite source has ended. Nothing is stopped here: the handler
+    // kSourceLostAfterMs, reports a failure, or a finite source has ended. Nothing is stopped here: the handler
     // stops capture as Stop does.
     void setSourceLostHandler(std::function<void(const std::string& detail)> handler);
 
