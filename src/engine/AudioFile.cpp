@@ -101,8 +101,10 @@ class CaptureFormatConverter {
             mono_[f] = static_cast<float>(sum / channels_);
         }
         if (!resampler_) {
-            for (const float x : mono_) {
-                out.push_back(toCaptureSample(x));
+            const std::size_t base = out.size();
+            out.resize(base + frames);
+            for (std::size_t f = 0; f < frames; ++f) {
+                out[base + f] = toCaptureSample(mono_[f]);
             }
             return {};
         }
@@ -137,8 +139,11 @@ class CaptureFormatConverter {
             if (const int error = src_process(resampler_.get(), &data); error != 0) {
                 return src_strerror(error);
             }
-            for (long i = 0; i < data.output_frames_gen; ++i) {
-                out.push_back(toCaptureSample(resampled_[static_cast<std::size_t>(i)]));
+            const std::size_t base = out.size();
+            const auto generated = static_cast<std::size_t>(data.output_frames_gen);
+            out.resize(base + generated);
+            for (std::size_t i = 0; i < generated; ++i) {
+                out[base + i] = toCaptureSample(resampled_[i]);
             }
             data.data_in += data.input_frames_used;
             data.input_frames -= data.input_frames_used;
@@ -167,14 +172,17 @@ std::uint8_t toCaptureSample(float x) {
     if (std::isnan(x)) {
         return 128;
     }
-    const double value = std::round(128.0 + 127.0 * static_cast<double>(x));
+    const double value = 128.0 + 127.0 * static_cast<double>(x);
     if (value <= 0.0) {
         return 0;
     }
     if (value >= 255.0) {
         return 255;
     }
-    return static_cast<std::uint8_t>(value);
+    // Halves away from zero, without a libm call per sample: the whole part and the
+    // fraction of a positive double below 256 are exact.
+    const int whole = static_cast<int>(value);
+    return static_cast<std::uint8_t>(whole + (value - whole >= 0.5 ? 1 : 0));
 }
 
 std::string convertToCaptureFormat(const float* interleaved, std::size_t frames, int channels,
