@@ -1,0 +1,100 @@
+// The file backend plays in real time, loops, and ends; kalindor-cli run takes a file as input.
+#include "engine/FileSoundInput.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "AudioTestSupport.h"
+
+namespace kalindor::audiotest {
+namespace {
+
+const std::string kCli = KALINDOR_CLI_PATH;
+
+std::vector<std::uint8_t> numberedSamples(std::size_t count) {
+    std::vector<std::uint8_t> samples(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        samples[i] = static_cast<std::uint8_t>(i % 251);
+    }
+    return samples;
+}
+
+TEST(FileInputTest, PlaysInRealTimeWithinTwoPercentAndEndsAfterTheLastSample) {
+    FileSoundInput input(numberedSamples(2 * kSampleRate), false);
+    ASSERT_FALSE(input.open().has_value());
+    const std::int64_t start = monotonicMs();
+    sleepMs(1500);
+    const double elapsedS = static_cast<double>(monotonicMs() - start) / 1000.0;
+    const double captured = static_cast<double>(input.samplesCaptured());
+    EXPECT_NEAR(captured / elapsedS, kSampleRate, 0.02 * kSampleRate);
+    EXPECT_FALSE(input.ended());
+
+    // The newest snapshot is one unbroken run of the file.
+    std::array<std::uint8_t, kBufferSamples> snapshot{};
+    ASSERT_TRUE(input.takeBuffer(snapshot.data()));
+    for (std::size_t i = 1; i < snapshot.size(); ++i) {
+        ASSERT_EQ(snapshot[i], (snapshot[i - 1] + 1) % 251);
+    }
+
+    sleepMs(700);
+    EXPECT_TRUE(input.ended());
+    EXPECT_EQ(input.samplesCaptured(), 2u * kSampleRate);
+    input.close();
+    EXPECT_FALSE(input.isOpen());
+}
+
+TEST(FileInputTest, LoopingStartsAgainAtTheEndAndNeverEnds) {
+    const std::size_t length = kSampleRate / 4;  // 250 ms
+    FileSoundInput input(numberedSamples(length), true);
+    ASSERT_FALSE(input.open().has_value());
+    sleepMs(1000);
+    EXPECT_FALSE(input.ended());
+    EXPECT_GT(input.samplesCaptured(), 3 * length);
+    EXPECT_LT(input.msSinceLastData(), 100);
+    input.close();
+}
+
+TEST(FileInputTest, AFileThatCannotBeReadIsAnOpenFailure) {
+    TempFolder folder;
+    FileSoundInput missing(folder.file("missing.wav"), false);
+    const std::optional<std::string> failure = missing.open();
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_NE(failure->find("missing.wav"), std::string::npos) << *failure;
+    EXPECT_FALSE(missing.isOpen());
+}
+
+TEST(FileInputTest, RunWithAFileEndsCleanlyWhenTheFilePlayedAndLightsItsTone) {
+    TempFolder folder;
+    std::vector<float> sound;
+    appendTone(sound, 1001.0, 0.5, 600, 32000);
+    writeWav(folder.file("tone.wav"), sound, 32000);
+    ChildProcess cli;
+    const std::int64_t start = monotonicMs();
+    cli.start({kCli, "run", "--device", "sim", "--effects", "off", "--input",
+               folder.file("tone.wav"), "--for", "20"},
+              folder.file("log"), folder.file("err"));
+    EXPECT_EQ(cli.wait(10000), 0) << readFile(folder.file("err"));
+    EXPECT_LT(monotonicMs() - start, 2000);
+    bool lit = false;
+    for (const PortWrite& write : readSimLog(folder.file("log"))) {
+        lit = lit || write.pattern == 8;
+    }
+    EXPECT_TRUE(lit) << readFile(folder.file("log"));
+}
+
+TEST(FileInputTest, RunWithAMissingFileReportsTheOpenFailure) {
+    TempFolder folder;
+    ChildProcess cli;
+    cli.start({kCli, "run", "--device", "none", "--input", folder.file("nothing.wav")}, "",
+              folder.file("err"));
+    EXPECT_EQ(cli.wait(5000), 1);
+    const std::string err = readFile(folder.file("err"));
+    EXPECT_NE(err.find("Невозможно открыть устройство ввода звука."), std::string::npos) << err;
+    EXPECT_NE(err.find("nothing.wav"), std::string::npos) << err;
+}
+
+}  // namespace
+}  // namespace kalindor::audiotest
