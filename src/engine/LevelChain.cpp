@@ -1,7 +1,5 @@
 #include "engine/LevelChain.h"
 
-#include <cmath>
-
 #include "engine/SpectrumPoint.h"
 
 namespace kalindor {
@@ -12,16 +10,19 @@ namespace {
 constexpr double kAgcFullScale = 255.0;
 constexpr double kAgcTargetFraction = 0.7;
 
-// Whole value 0..255 a level bar takes for a level, halves rounded to even.
+// Whole value 0..255 a level bar takes for a level, halves rounded to even. Worked out from
+// the exact whole part and fraction, so no floating-point rounding mode can change it.
 std::uint8_t barValue(float value) {
-    const float whole = std::nearbyint(value);
-    if (!(whole > 0.0f)) {
+    if (!(value > 0.0f)) {
         return 0;
     }
-    if (whole >= kFullScale) {
+    if (value >= kFullScale) {
         return 255;
     }
-    return static_cast<std::uint8_t>(whole);
+    const int whole = static_cast<int>(value);
+    const float fraction = value - static_cast<float>(whole);
+    const bool up = fraction > 0.5f || (fraction == 0.5f && (whole & 1) != 0);
+    return static_cast<std::uint8_t>(whole + (up ? 1 : 0));
 }
 
 }  // namespace
