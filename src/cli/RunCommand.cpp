@@ -1,3 +1,4 @@
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -73,6 +74,12 @@ const char* deviceKind(DeviceChoice choice) {
     return "usb";
 }
 
+std::int64_t wallClockMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
 void printError(const std::string& detail) {
     std::fprintf(stderr, "kalindor-cli: run: %s\n", detail.c_str());
 }
@@ -112,6 +119,11 @@ int runLive(std::span<const std::string> args) {
     // the process before the input is closed.
     std::signal(SIGPIPE, SIG_IGN);
 
+    // The sim log counts milliseconds from the board's creation, just below; the statistics
+    // give that origin on the wall clock so that a benchmark can line the log up with the
+    // sound it played.
+    const std::int64_t logOriginUnixMs = wallClockMs();
+    const std::int64_t logOriginMs = loop.nowMs();
     DeviceOptions deviceOptions;
     deviceOptions.kind = deviceKind(options.device);
     deviceOptions.vendorId = options.usbVendorId;
@@ -139,6 +151,7 @@ int runLive(std::span<const std::string> args) {
         printError(std::string(kOpenFailure) + " " + *failure);
         return kExitRuntimeError;
     }
+    const std::int64_t captureStartMs = loop.nowMs() - logOriginMs;
 
     std::unique_ptr<Timer> endOfRun;
     if (options.runForMs) {
@@ -156,12 +169,15 @@ int runLive(std::span<const std::string> args) {
         const Capture& capture = engine.capture();
         std::fprintf(stderr,
                      "kalindor-cli: run: statistics: buffers=%llu skipped-ticks=%llu "
-                     "overlapping=%llu signal-raises=%llu elapsed-ms=%lld scan-ms=%d\n",
+                     "overlapping=%llu signal-raises=%llu elapsed-ms=%lld scan-ms=%d "
+                     "log-origin-unix-ms=%lld capture-start-ms=%lld\n",
                      static_cast<unsigned long long>(capture.buffersProcessed()),
                      static_cast<unsigned long long>(capture.ticksSkipped()),
                      static_cast<unsigned long long>(capture.buffersOverlapping()),
                      static_cast<unsigned long long>(engine.signalRaises()),
-                     static_cast<long long>(elapsedMs), static_cast<int>(state.ScanPeriodMs));
+                     static_cast<long long>(elapsedMs), static_cast<int>(state.ScanPeriodMs),
+                     static_cast<long long>(logOriginUnixMs),
+                     static_cast<long long>(captureStartMs));
     }
     if (inputLost && !input->ended()) {
         printError("the sound input was lost (" + *inputLost + "); capture stopped");

@@ -1,0 +1,143 @@
+#!/usr/bin/env bash
+# Latency and CPU of live capture, measured by hand (not part of the tests).
+#
+#   scripts/bench-latency.sh [BUILD_DIR]      (default: build; kalindor-cli must be built)
+#
+# Starts a private PulseAudio server (null sink at 32000 Hz mono, its monitor as the default
+# source), then:
+#  1. Latency: a file of 50 tone bursts (1001 Hz: channel 3's default point 16, 200 ms on, 800 ms
+#     off) is captured at scan periods 30 and 50 ms, (a) through the sound server: paplay into
+#     the sink, kalindor-cli capturing the monitor; (b) from the file backend, which feeds the
+#     same ring and capture tick in real time with no server in between. For each burst the
+#     latency is the time from its onset to the first sim-device write that lights its channel.
+#     The server's own latency (player, sink, monitor) is the difference of the medians.
+#  2. CPU: kalindor-cli run at 30 ms capturing music through the server for 30 s; the CPU
+#     time it used (utime + stime from /proc) as a share of one core, start-up excluded.
+# Prints median and 95th percentile per case.
+set -euo pipefail
+
+build=${1:-build}
+cli=$(cd "$(dirname "$0")/.." && pwd)/$build/src/cli/kalindor-cli
+[ -x "$cli" ] || { echo "bench-latency: $cli is not built" >&2; exit 1; }
+
+work=$(mktemp -d /tmp/kalindor-bench.XXXXXX)
+server_pid=""
+keeper_pid=""
+cleanup() {
+  [ -n "$keeper_pid" ] && kill "$keeper_pid" 2>/dev/null || true
+  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+export HOME=$work XDG_RUNTIME_DIR=$work XDG_CONFIG_HOME=$work
+export PULSE_RUNTIME_PATH=$work/runtime PULSE_STATE_PATH=$work/state
+export PULSE_SERVER=unix:$work/native PULSE_COOKIE=$work/cookie
+sink=kalindor_sink
+cat >"$work/server.pa" <<CONF
+load-module module-native-protocol-unix socket=$work/native auth-anonymous=1
+load-module module-null-sink sink_name=$sink rate=32000 channels=1
+set-default-sink $sink
+set-default-source $sink.monitor
+CONF
+pulseaudio -n -F "$work/server.pa" --daemonize=no --exit-idle-time=-1 --disallow-exit \
+  --log-target=file:"$work/server.log" &
+server_pid=$!
+for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
+pactl info >/dev/null
+pacat --playback --latency-msec=20 -d "$sink" /dev/zero &
+keeper_pid=$!
+sleep 2.5
+
+lead_ms=500
+period_ms=1000
+bursts=50
+# 500 ms of silence, then 50 x (200 ms tone with 10 ms fades, 800 ms silence).
+sox -n -r 32000 -c 1 -b 16 "$work/burst.wav" synth 0.2 sine 1001 vol 0.5 fade h 0.01 0.2 0.01 \
+  pad 0 0.8
+sox -n -r 32000 -c 1 -b 16 "$work/lead.wav" trim 0 0.5
+sox "$work/lead.wav" $(for _ in $(seq $bursts); do printf '%s ' "$work/burst.wav"; done) \
+  "$work/bursts.wav"
+
+# A preset with the scan period and the fastest decay, so a burst's light is out before the
+# next onset.
+preset() {
+  "$cli" preset defaults "$work/p$1.lcf"
+  sed -i "1s/.*/ $1 \r/; 2s/.*/ 10 \r/" "$work/p$1.lcf"
+}
+
+stat_field() { sed -n "s/.*$1=\([0-9-]*\).*/\1/p" "$2"; }
+
+# Latencies of the bursts (one per line) from a sim log, given each onset's log time.
+latencies() {  # log first_onset_log_ms
+  awk -v first="$2" -v period=$period_ms -v n=$bursts '
+    { t[NR] = $1; p[NR] = (int($2 / 4) * 64) + $3 }
+    END {
+      for (k = 0; k < n; ++k) {
+        onset = first + k * period
+        for (i = 1; i <= NR; ++i) {
+          if (t[i] >= onset && t[i] < onset + period && int(p[i] / 8) % 2 == 1) {
+            print t[i] - onset; break
+          }
+        }
+      }
+    }' "$1"
+}
+
+summary() {  # label file-of-latencies
+  sort -n "$2" | awk -v label="$1" -v n=$bursts '
+    { v[NR] = $1 }
+    END {
+      if (NR == 0) { printf "%-34s no burst lit its channel\n", label; exit }
+      med = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+      i95 = int(0.95 * NR + 0.999); if (i95 < 1) i95 = 1
+      printf "%-34s median %5.1f ms   p95 %4d ms   (%d of %d bursts)\n", label, med, v[i95], NR, n
+    }'
+}
+
+run_time=$(((lead_ms + bursts * period_ms) / 1000 + 3))
+for scan in 30 50; do
+  preset "$scan"
+  # (a) through the sound server.
+  "$cli" run --device sim --effects off --stats --for "$run_time" "$work/p$scan.lcf" \
+    >"$work/server$scan.log" 2>"$work/server$scan.err" &
+  cli_pid=$!
+  until [ -s "$work/server$scan.log" ]; do sleep 0.01; done
+  play_unix_ms=$(date +%s%3N)
+  paplay -d "$sink" "$work/bursts.wav"
+  wait "$cli_pid"
+  origin=$(stat_field log-origin-unix-ms "$work/server$scan.err")
+  latencies "$work/server$scan.log" $((play_unix_ms - origin + lead_ms)) >"$work/server$scan.lat"
+  summary "scan $scan ms, through the server" "$work/server$scan.lat"
+
+  # (b) the file backend: the file starts when capture starts.
+  "$cli" run --device sim --effects off --stats --input "$work/bursts.wav" "$work/p$scan.lcf" \
+    >"$work/file$scan.log" 2>"$work/file$scan.err"
+  start=$(stat_field capture-start-ms "$work/file$scan.err")
+  latencies "$work/file$scan.log" $((start + lead_ms)) >"$work/file$scan.lat"
+  summary "scan $scan ms, file backend" "$work/file$scan.lat"
+
+  server_median=$(sort -n "$work/server$scan.lat" | awk '{v[NR]=$1} END {print (NR%2)?v[(NR+1)/2]:(v[NR/2]+v[NR/2+1])/2}')
+  file_median=$(sort -n "$work/file$scan.lat" | awk '{v[NR]=$1} END {print (NR%2)?v[(NR+1)/2]:(v[NR/2]+v[NR/2+1])/2}')
+  awk -v a="$server_median" -v b="$file_median" -v s="$scan" \
+    'BEGIN { printf "%-34s %5.1f ms (server median - file median)\n", "scan " s " ms, server'"'"'s own", a - b }'
+done
+
+# CPU at 30 ms with music playing through the server.
+music=/usr/share/games/chromium-bsu/wav/music_game.wav
+sox "$music" -r 32000 -c 1 -b 16 "$work/music.wav" repeat 6
+paplay -d "$sink" "$work/music.wav" &
+player_pid=$!
+"$cli" run --device none --effects off --for 33 "$work/p30.lcf" &
+cli_pid=$!
+sleep 2
+ticks=$(getconf CLK_TCK)
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+t0=$(cpu_ticks "$cli_pid"); w0=$(date +%s%3N)
+sleep 30
+t1=$(cpu_ticks "$cli_pid"); w1=$(date +%s%3N)
+wait "$cli_pid"
+kill "$player_pid" 2>/dev/null || true
+awk -v t=$((t1 - t0)) -v hz="$ticks" -v w=$((w1 - w0)) \
+  'BEGIN { printf "%-34s %.2f %% of one core (%.2f s CPU in %.1f s)\n", "CPU of run at 30 ms", 100 * t / hz / (w / 1000), t / hz, w / 1000 }'
