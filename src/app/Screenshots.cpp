@@ -16,7 +16,8 @@ namespace kalindor::app {
 
 void ShowingDialogs::message(QWidget* parent, const QString& text, const QString& title,
                              Icon icon) {
-    shown.push_back(ui::QtUserDialogs::makeMessageBox(parent, text, title, icon));
+    // The parent (always the main window here) deletes the box with itself.
+    shown.push_back(ui::QtUserDialogs::makeMessageBox(parent, text, title, icon).release());
     shown.back()->setModal(false);
     shown.back()->show();
 }
@@ -79,7 +80,7 @@ bool saveScreenshots(ui::Form1& window, ShowingDialogs& dialogs, const QString& 
 
     window.mnuAbout->trigger();
     settle();
-    if (!dialogs.shown.empty() &&
+    if (!dialogs.shown.empty() && dialogs.shown.back() &&
         !save(dialogs.shown.back()->grab(), folder, QStringLiteral("About.png"), reason)) {
         return false;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QMessageBox>
+#include <QPointer>
 #include <QString>
 #include <memory>
 #include <vector>
@@ -7,12 +9,11 @@
 #include "ui/Form1.h"
 #include "ui/QtUserDialogs.h"
 
-class QMessageBox;
-
 namespace kalindor::app {
 
 // User dialogs for a screenshot run: message boxes are shown without waiting (and kept, so
-// they can be photographed); questions answer No; file dialogs are cancelled.
+// they can be photographed; their parent window owns them); questions answer No; file dialogs
+// are cancelled.
 class ShowingDialogs final : public ui::UserDialogs {
   public:
     void message(QWidget* parent, const QString& text, const QString& title, Icon icon) override;
@@ -20,7 +21,7 @@ class ShowingDialogs final : public ui::UserDialogs {
     QString openFileName(QWidget*, const QString&) override { return {}; }
     QString saveFileName(QWidget*, const QString&) override { return {}; }
 
-    std::vector<std::unique_ptr<QMessageBox>> shown;
+    std::vector<QPointer<QMessageBox>> shown;
 };
 
 // Saves PNG pictures of the main window, each dialog, the About box and the whole screen into

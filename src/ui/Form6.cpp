@@ -40,8 +40,10 @@ Form6::Form6(SharedState& state, std::function<void()> timerPeriodsChanged, QWid
     setWindowTitle(QStringLiteral("Настройки автомата световых эффектов"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
+    // One pixel smaller than the other windows: this dialog's captions are long for their
+    // design widths.
     QFont font = this->font();
-    font.setPixelSize(kFontPixelSize);
+    font.setPixelSize(kFontPixelSize - 1);
     setFont(font);
     setFixedSize(twipsToPixels(6090), twipsToPixels(3270));
 

@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Measures the window's cost while it runs: CPU (share of one core) and resident memory of the
+# `kalindor` process at the fastest scan speed (30 ms), music playing through the file input,
+# the graph drawn, the simulated light board, under Xvfb.
+#   scripts/bench-gui.sh [BUILD_DIR] [SECONDS] [AUDIO_FILE]
+# Targets: CPU <= 2% of one core, RSS <= 80 MB.
+# KALINDOR_BENCH_SUFFIX=starth runs the same with the window hidden (the cost without drawing);
+# KALINDOR_BENCH_ARGS adds arguments for the window (e.g. "-style windows").
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=${1:-build}
+seconds=${2:-20}
+audio=${3:-/usr/share/games/chromium-bsu/wav/music_game.wav}
+window="$build/src/app/kalindor"
+cli="$build/src/cli/kalindor-cli"
+for program in "$window" "$cli"; do
+    [ -x "$program" ] || { echo "bench-gui: $program is not built" >&2; exit 1; }
+done
+[ -r "$audio" ] || { echo "bench-gui: cannot read $audio" >&2; exit 1; }
+
+work=$(mktemp -d)
+xvfb_pid=""
+app_pid=""
+cleanup() {
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null && wait "$app_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The start-up preset with the scan period (line 1) at 30 ms.
+"$cli" preset defaults "$work/fast.lcf"
+sed -i '1s/.*/ 30 \r/' "$work/fast.lcf"
+
+display=:$((90 + RANDOM % 100))
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+sleep 1
+
+DISPLAY=$display "$window" ${KALINDOR_BENCH_ARGS:-} --input "$audio" --device sim "$work/fast.lcf" ${KALINDOR_BENCH_SUFFIX:-start} \
+    >/dev/null 2>&1 &
+app_pid=$!
+sleep 3  # start-up and the first buffers are not measured
+
+ticks=$(getconf CLK_TCK)
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$app_pid/stat"; }
+start_ticks=$(cpu_ticks)
+start_ns=$(date +%s%N)
+sleep "$seconds"
+end_ticks=$(cpu_ticks)
+end_ns=$(date +%s%N)
+rss_kb=$(awk '/^VmRSS:/ {print $2}' "/proc/$app_pid/status")
+hwm_kb=$(awk '/^VmHWM:/ {print $2}' "/proc/$app_pid/status")
+
+awk -v t="$((end_ticks - start_ticks))" -v hz="$ticks" -v ns="$((end_ns - start_ns))" \
+    -v rss="$rss_kb" -v hwm="$hwm_kb" 'BEGIN {
+    wall = ns / 1e9
+    cpu = t / hz
+    printf "window at 30 ms, music, graph drawn: %.1f s measured\n", wall
+    printf "CPU: %.2f s = %.2f%% of one core (target <= 2%%)\n", cpu, 100 * cpu / wall
+    printf "RSS: %.1f MB now, %.1f MB peak (target <= 80 MB)\n", rss / 1024, hwm / 1024
+}'
