@@ -57,15 +57,6 @@ TEST(FileInputTest, LoopingStartsAgainAtTheEndAndNeverEnds) {
     input.close();
 }
 
-TEST(FileInputTest, AFileThatCannotBeReadIsAnOpenFailure) {
-    TempFolder folder;
-    FileSoundInput missing(folder.file("missing.wav"), false);
-    const std::optional<std::string> failure = missing.open();
-    ASSERT_TRUE(failure.has_value());
-    EXPECT_NE(failure->find("missing.wav"), std::string::npos) << *failure;
-    EXPECT_FALSE(missing.isOpen());
-}
-
 TEST(FileInputTest, RunWithAFileEndsCleanlyWhenTheFilePlayedAndLightsItsTone) {
     TempFolder folder;
     std::vector<float> sound;
