@@ -50,9 +50,8 @@ void channelsByPoint(const SharedState& state, std::array<std::uint8_t, 256>& by
 LevelChain::LevelChain(SharedState& state, PipelineView& view, LightDevice& device)
     : state_(state), view_(view), device_(device) {}
 
-void LevelChain::pointStep(int p, float held, std::uint8_t channels) {
+void LevelChain::runChannels(int p, std::uint8_t channels) {
     float& level = SpectrumLevel_[static_cast<std::size_t>(p) & 255u];
-    level = held;
     const bool agc = state_.AgcEnabled;
     for (int ch = 0; channels != 0; ++ch, channels >>= 1) {
         if ((channels & 1u) == 0) {

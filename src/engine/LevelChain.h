@@ -30,7 +30,13 @@ class LevelChain {
 
     // Point p (1..255, increasing within a buffer) with its held level (>= 0, 0..255) and the
     // channels whose frequency is p (bit ch = channel ch, processed in channel order).
-    void pointStep(int p, float held, std::uint8_t channels);
+    // Inline because most points have no channel: then, with AGC off, only the level is kept.
+    void pointStep(int p, float held, std::uint8_t channels) {
+        SpectrumLevel_[static_cast<std::size_t>(p) & 255u] = held;
+        if (channels != 0 || state_.AgcEnabled) {
+            runChannels(p, channels);
+        }
+    }
 
     // After point 255: writes and probes when the pattern changed, sets SignalSeen for a new
     // non-zero pattern; remembers the pattern as LastPattern.
@@ -46,6 +52,7 @@ class LevelChain {
     std::int16_t agcCounter() const { return AgcCounter_; }
 
   private:
+    void runChannels(int p, std::uint8_t channels);
     void agcChannel(int ch, float& level);
     void plainChannel(int ch, float& level);
     void agcStep();
