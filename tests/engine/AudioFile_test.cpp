@@ -69,14 +69,6 @@ TEST(CaptureSample, MapsMinusOneToOneOntoTheByteRangeAndClamps) {
     EXPECT_EQ(toCaptureSample(std::nanf("")), 128);
 }
 
-TEST(CaptureSample, RawNamesAreRecognisedBySuffixOnly) {
-    EXPECT_TRUE(isRawCaptureFileName("a/b.u8"));
-    EXPECT_TRUE(isRawCaptureFileName("take.raw"));
-    EXPECT_FALSE(isRawCaptureFileName("take.wav"));
-    EXPECT_FALSE(isRawCaptureFileName("u8"));
-    EXPECT_FALSE(isRawCaptureFileName("take.raw.wav"));
-}
-
 TEST_F(AudioFileTest, MonoFileAtThirtyTwoKilohertzIsConvertedSampleBySample) {
     std::vector<float> frames;
     for (int i = 0; i < 1000; ++i) {

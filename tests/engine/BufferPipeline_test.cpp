@@ -97,14 +97,12 @@ TEST(SpectrumPoint, HistogramHoldTakesFreshValuesAbove255MinusDecay) {
     EXPECT_EQ(holdHistogram(1.0f, 4.0f, 5), -1.0f);  // no floor here; the pipeline clamps
 }
 
-TEST(GraphGeometry, XScalesMarkerColoursAndBarTops) {
+TEST(GraphGeometry, XScalesBarTopsAndPolygonStarts) {
     EXPECT_EQ(graphX(17, false), 17.0f);
     EXPECT_EQ(graphX(1, true), 0.0f);
     EXPECT_NEAR(graphX(2, true) - graphX(1, true), 33.3f, 0.05f);
     EXPECT_NEAR(graphX(255, true) - graphX(254, true), 0.19f, 0.005f);
     EXPECT_NEAR(graphX(255, true), 266.0f, 0.05f);
-    EXPECT_EQ(markerColour(0), (Rgb{255, 0, 0}));
-    EXPECT_EQ(markerColour(6), (Rgb{192, 192, 255}));
     EXPECT_EQ(histogramBarTopY(100.0f, 50.0f, 5), 155.0f);
     EXPECT_EQ(histogramBarTopY(10.0f, 50.0f, 5), 200.0f);  // d above the old held value
     EXPECT_EQ(histogramBarTopY(252.0f, 254.5f, 5), 3.0f);

@@ -145,19 +145,6 @@ TEST(RealFft, MatchesFftwOnSingleBinsWithTheSignConvention) {
     }
 }
 
-TEST(RealFft, PacksDcAndNyquistIntoTheFirstTwoPoints) {
-    Buffer data{};
-    for (int j = 0; j < kFftSize; ++j) {
-        data[j] = (j % 2 == 0) ? 3.0f : 1.0f;
-    }
-    RealFft(data.data());
-    EXPECT_FLOAT_EQ(data[0], 256.0f * 2.0f);
-    EXPECT_FLOAT_EQ(data[1], 256.0f * 1.0f);
-    for (int p = 2; p < kFftSize; ++p) {
-        EXPECT_NEAR(data[p], 0.0f, 1e-3f) << "point " << p;
-    }
-}
-
 TEST(RealFft, FullScaleCosineOnBinEightGivesPointSixteen) {
     Buffer data{};
     for (int j = 0; j < kFftSize; ++j) {
