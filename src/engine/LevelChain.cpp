@@ -50,9 +50,8 @@ void channelsByPoint(const SharedState& state, std::array<std::uint8_t, 256>& by
 LevelChain::LevelChain(SharedState& state, PipelineView& view, LightDevice& device)
     : state_(state), view_(view), device_(device) {}
 
-void LevelChain::runChannels(int p, std::uint8_t channels) {
+void LevelChain::runChannels(int p, std::uint8_t channels, bool agc) {
     float& level = SpectrumLevel_[static_cast<std::size_t>(p) & 255u];
-    const bool agc = state_.AgcEnabled;
     for (int ch = 0; channels != 0; ++ch, channels >>= 1) {
         if ((channels & 1u) == 0) {
             continue;
@@ -62,9 +61,6 @@ void LevelChain::runChannels(int p, std::uint8_t channels) {
         } else {
             plainChannel(ch, level);
         }
-    }
-    if (agc) {
-        agcStep();
     }
 }
 
@@ -122,17 +118,14 @@ void LevelChain::decide(int ch, bool lit, Rgb litColour) {
     }
 }
 
-void LevelChain::agcStep() {
-    AgcCounter_ = static_cast<std::int16_t>(AgcCounter_ + 1);
-    if (AgcCounter_ >= state_.AgcSpeed) {
-        AgcCounter_ = 0;
-        if (AgcPeak_ == 0.0f) {
-            AgcPeak_ = 1.0f;
-        }
-        AgcGain_ =
-            static_cast<float>(kAgcFullScale / static_cast<double>(AgcPeak_) * kAgcTargetFraction);
-        AgcPeak_ = 0.0f;
+void LevelChain::updateAgcGain() {
+    AgcCounter_ = 0;
+    if (AgcPeak_ == 0.0f) {
+        AgcPeak_ = 1.0f;
     }
+    AgcGain_ =
+        static_cast<float>(kAgcFullScale / static_cast<double>(AgcPeak_) * kAgcTargetFraction);
+    AgcPeak_ = 0.0f;
 }
 
 void LevelChain::outputStep() {

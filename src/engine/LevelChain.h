@@ -30,11 +30,17 @@ class LevelChain {
 
     // Point p (1..255, increasing within a buffer) with its held level (>= 0, 0..255) and the
     // channels whose frequency is p (bit ch = channel ch, processed in channel order).
-    // Inline because most points have no channel: then, with AGC off, only the level is kept.
+    // Inline because most points have no channel: then only the level is kept and the AGC
+    // counter moves.
     void pointStep(int p, float held, std::uint8_t channels) {
         SpectrumLevel_[static_cast<std::size_t>(p) & 255u] = held;
-        if (channels != 0 || state_.AgcEnabled) {
-            runChannels(p, channels);
+        const bool agc = state_.AgcEnabled;
+        if (channels != 0) {
+            runChannels(p, channels, agc);
+        }
+        // The AGC counts every point step while it is on, channel point or not.
+        if (agc && ++AgcCounter_ >= state_.AgcSpeed) {
+            updateAgcGain();
         }
     }
 
@@ -52,10 +58,10 @@ class LevelChain {
     std::int16_t agcCounter() const { return AgcCounter_; }
 
   private:
-    void runChannels(int p, std::uint8_t channels);
+    void runChannels(int p, std::uint8_t channels, bool agc);
     void agcChannel(int ch, float& level);
     void plainChannel(int ch, float& level);
-    void agcStep();
+    void updateAgcGain();
     void showLevel(int ch, float value);
     void decide(int ch, bool lit, Rgb litColour);
 
