@@ -38,7 +38,7 @@ constexpr const char* kRunOwnOptionsHelp =
     "        With a file as input: play it again from the start at its end (default: the run\n"
     "        ends when the file has played).\n"
     "  --stats\n"
-    "        At the end, print one line of capture statistics on stderr (buffers, skipped\n"
+    "        At the end, print one line of capture statistics on stderr (ticks, buffers, skipped\n"
     "        ticks, overlapping buffers, SignalSeen raises, elapsed and scan milliseconds).\n";
 
 struct RunOwnOptions {
@@ -168,9 +168,10 @@ int runLive(std::span<const std::string> args) {
     if (own.stats) {
         const Capture& capture = engine.capture();
         std::fprintf(stderr,
-                     "kalindor-cli: run: statistics: buffers=%llu skipped-ticks=%llu "
+                     "kalindor-cli: run: statistics: ticks=%llu buffers=%llu skipped-ticks=%llu "
                      "overlapping=%llu signal-raises=%llu elapsed-ms=%lld scan-ms=%d "
                      "log-origin-unix-ms=%lld capture-start-ms=%lld\n",
+                     static_cast<unsigned long long>(capture.ticks()),
                      static_cast<unsigned long long>(capture.buffersProcessed()),
                      static_cast<unsigned long long>(capture.ticksSkipped()),
                      static_cast<unsigned long long>(capture.buffersOverlapping()),

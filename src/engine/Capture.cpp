@@ -23,6 +23,7 @@ std::optional<std::string> Capture::open() {
     }
     requestOutstanding_ = false;
     lossReported_ = false;
+    ticks_ = 0;
     buffersProcessed_ = 0;
     ticksSkipped_ = 0;
     buffersOverlapping_ = 0;
@@ -35,6 +36,7 @@ void Capture::setSourceLostHandler(std::function<void(const std::string&)> handl
 }
 
 void Capture::CaptureTick() {
+    ++ticks_;
     if (requestOutstanding_) {
         ++ticksSkipped_;
         return;

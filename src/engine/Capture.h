@@ -43,14 +43,15 @@ class Capture {
     bool requestOutstanding() const { return requestOutstanding_; }
 
     // Called once per loss, on the main thread, when the open input has delivered nothing for
-    // kSourceLostAfterMs, reports a failure, or a finite source has ended. Nothing is stopped here: the handler
-    // stops capture as Stop does.
+    // kSourceLostAfterMs, reports a failure, or a finite source has ended. Nothing is stopped here:
+    // the handler stops capture as Stop does.
     void setSourceLostHandler(std::function<void(const std::string& detail)> handler);
 
     // The one 256-byte snapshot buffer, reused for the whole run.
     const std::array<std::uint8_t, kBufferSamples>& CaptureBuffer() const { return CaptureBuffer_; }
 
     // Counters since the last open, for the run statistics and the tests.
+    std::uint64_t ticks() const { return ticks_; }
     std::uint64_t buffersProcessed() const { return buffersProcessed_; }
     std::uint64_t ticksSkipped() const { return ticksSkipped_; }
     // Buffers whose samples overlapped the previous buffer's; stays 0 unless the input
@@ -72,6 +73,7 @@ class Capture {
     std::array<std::uint8_t, kBufferSamples> CaptureBuffer_{};
     bool requestOutstanding_ = false;
     bool lossReported_ = false;
+    std::uint64_t ticks_ = 0;
     std::uint64_t buffersProcessed_ = 0;
     std::uint64_t ticksSkipped_ = 0;
     std::uint64_t buffersOverlapping_ = 0;
