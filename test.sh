@@ -12,3 +12,16 @@ cmake --build build -j "$jobs"
 # GUI tests draw offscreen; audio tests start and stop their own private sound server.
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure -j "$jobs"
+
+# The whole suite again, GUI tests included, built with AddressSanitizer and
+# UndefinedBehaviorSanitizer; the first report ends the test that made it. Runs after the first
+# suite has finished, so no two audio tests (each with its own server) ever overlap.
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKALINDOR_SANITIZE=ON \
+    -DKALINDOR_BUILD_BENCH=OFF >/dev/null
+cmake --build build-asan -j "$jobs"
+# Full unwinding on malloc lets the leak check see past libraries without frame pointers, so
+# the suppressions file can name what the sound system's plugins keep.
+ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1:fast_unwind_on_malloc=0 \
+LSAN_OPTIONS="suppressions=$PWD/scripts/lsan-suppressions.txt:print_suppressions=0" \
+UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+    ctest --test-dir build-asan --output-on-failure -j "$jobs"
