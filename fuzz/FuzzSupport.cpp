@@ -30,8 +30,8 @@ std::string scratchFolder() {
         if (::mkdtemp(pattern.data()) == nullptr) {
             fail("mkdtemp " + pattern);
         }
-        // Runs when libFuzzer ends normally (time or run limit); a crash leaves the folder for
-        // inspection.
+        // Runs when libFuzzer ends normally (time or run limit); a crash leaves the folder to
+        // look at.
         std::snprintf(removeAtExit, sizeof removeAtExit, "%s", pattern.c_str());
         std::atexit([] {
             std::error_code ignored;
