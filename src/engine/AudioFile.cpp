@@ -3,6 +3,7 @@
 #include <samplerate.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -14,6 +15,9 @@ namespace kalindor {
 namespace {
 
 constexpr std::size_t kChunkFrames = 16384;  // frames read, mixed and resampled at a time
+// Most samples reserved up front from the length a header claims (10 minutes of capture
+// format). A header can claim any length, so a longer file grows the vector as it is read.
+constexpr double kMaxReservedSamples = 10.0 * 60.0 * 32000.0;
 
 bool endsWith(const std::string& text, const std::string& suffix) {
     return text.size() >= suffix.size() &&
@@ -218,8 +222,9 @@ AudioFile loadAudioFile(const std::string& path) {
     }
     AudioFile file;
     if (info.frames > 0 && info.frames < (sf_count_t{1} << 31)) {
-        file.samples.reserve(static_cast<std::size_t>(
-            std::ceil(static_cast<double>(info.frames) * kCaptureRateHz / info.samplerate)));
+        file.samples.reserve(static_cast<std::size_t>(std::min(
+            kMaxReservedSamples,
+            std::ceil(static_cast<double>(info.frames) * kCaptureRateHz / info.samplerate))));
     }
     std::vector<float> chunk(kChunkFrames * static_cast<std::size_t>(info.channels));
     while (true) {
