@@ -1,7 +1,6 @@
 #include "engine/FileSoundInput.h"
 
 #include <algorithm>
-#include <chrono>
 #include <utility>
 
 #include "engine/AudioFile.h"
@@ -9,7 +8,8 @@
 namespace kalindor {
 
 namespace {
-constexpr std::size_t kChunkSamples = 128;  // 4 ms at 32000 Hz
+constexpr std::uint8_t kSilence = 128;
+constexpr std::int64_t kMicrosecondsPerSecond = 1'000'000;
 }  // namespace
 
 FileSoundInput::FileSoundInput(std::string path, bool loop) : path_(std::move(path)), loop_(loop) {}
@@ -17,12 +17,8 @@ FileSoundInput::FileSoundInput(std::string path, bool loop) : path_(std::move(pa
 FileSoundInput::FileSoundInput(std::vector<std::uint8_t> samples, bool loop)
     : loop_(loop), samples_(std::move(samples)) {}
 
-FileSoundInput::~FileSoundInput() {
-    close();
-}
-
 std::optional<std::string> FileSoundInput::open() {
-    if (isOpen()) {
+    if (open_) {
         return std::nullopt;
     }
     if (!path_.empty()) {
@@ -35,51 +31,80 @@ std::optional<std::string> FileSoundInput::open() {
     if (samples_.empty()) {
         return std::string("the sound file holds no samples");
     }
-    ring_.reset();
-    stopRequested_.store(false);
-    ended_.store(false);
-    player_ = std::thread([this] { play(); });
+    takenUpTo_ = 0;
+    playedAtClose_ = 0;
+    start_ = Clock::now();
+    open_ = true;
     return std::nullopt;
 }
 
 void FileSoundInput::close() {
-    if (player_.joinable()) {
-        stopRequested_.store(true);
-        player_.join();
+    if (open_) {
+        playedAtClose_ = playedSamples();
+        open_ = false;
     }
 }
 
-// The player thread. Each wake-up writes every sample that is due by the clock, so a late
-// wake-up catches up instead of stretching the sound; it never blocks on anything but sleep.
-void FileSoundInput::play() {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point start = Clock::now();
-    const std::size_t total = samples_.size();
-    std::uint64_t delivered = 0;
-    std::size_t position = 0;
-    while (!stopRequested_.load(std::memory_order_relaxed)) {
-        const auto elapsed = Clock::now() - start;
-        const std::uint64_t due = static_cast<std::uint64_t>(
-            std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count() * kSampleRate /
-            1'000'000);
-        while (delivered < due) {
-            const std::size_t count = static_cast<std::size_t>(
-                std::min<std::uint64_t>({due - delivered, total - position}));
-            ring_.write(samples_.data() + position, count);
-            delivered += count;
-            position += count;
-            if (position == total) {
-                if (!loop_) {
-                    ended_.store(true, std::memory_order_release);
-                    return;
-                }
-                position = 0;
-            }
-        }
-        const auto nextChunk = start + std::chrono::microseconds((delivered + kChunkSamples) *
-                                                                 1'000'000 / kSampleRate);
-        std::this_thread::sleep_until(nextChunk);
+std::uint64_t FileSoundInput::playedSamples() const {
+    if (!open_) {
+        return playedAtClose_;
     }
+    const auto elapsedUs =
+        std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start_).count();
+    const std::uint64_t played = static_cast<std::uint64_t>(std::max<std::int64_t>(elapsedUs, 0)) *
+                                 kSampleRate / kMicrosecondsPerSecond;
+    return loop_ ? played : std::min<std::uint64_t>(played, samples_.size());
+}
+
+std::uint8_t FileSoundInput::sampleAt(std::int64_t position) const {
+    if (position < 0) {
+        return kSilence;
+    }
+    return samples_[static_cast<std::size_t>(position) % samples_.size()];
+}
+
+bool FileSoundInput::takeBuffer(std::uint8_t* out) {
+    const std::uint64_t end = playedSamples();
+    if (!open_ || end - takenUpTo_ < static_cast<std::uint64_t>(kBufferSamples)) {
+        return false;
+    }
+    const std::int64_t begin = static_cast<std::int64_t>(end) - kBufferSamples;
+    for (int i = 0; i < kBufferSamples; ++i) {
+        out[i] = sampleAt(begin + i);
+    }
+    takenUpTo_ = end;
+    return true;
+}
+
+int FileSoundInput::msUntilBufferReady() const {
+    const std::uint64_t fresh = playedSamples() - takenUpTo_;
+    if (fresh >= static_cast<std::uint64_t>(kBufferSamples)) {
+        return 0;
+    }
+    const std::uint64_t missing = static_cast<std::uint64_t>(kBufferSamples) - fresh;
+    return static_cast<int>((missing * 1000 + kSampleRate - 1) / kSampleRate);
+}
+
+std::int64_t FileSoundInput::msSinceLastData() const {
+    if (!ended()) {
+        return 0;
+    }
+    const auto playedUs =
+        static_cast<std::int64_t>(samples_.size()) * kMicrosecondsPerSecond / kSampleRate;
+    if (!open_) {
+        return 0;
+    }
+    const auto elapsedUs =
+        std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start_).count();
+    return std::max<std::int64_t>(0, (elapsedUs - playedUs) / 1000);
+}
+
+bool FileSoundInput::ended() const {
+    return !loop_ && !samples_.empty() && playedSamples() >= samples_.size();
+}
+
+std::uint64_t FileSoundInput::samplesCaptured() const {
+    return playedSamples();
 }
 
 }  // namespace kalindor

@@ -1,21 +1,22 @@
 #pragma once
 
-#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "engine/SampleRing.h"
 #include "engine/SoundInput.h"
 
 namespace kalindor {
 
-// Plays a sound file in real time as if it came from a microphone: a thread of its own feeds
-// the ring 128 samples (4 ms) at a time, paced by the monotonic clock, so the main thread sees
-// exactly what a live source would deliver. Optionally loops; otherwise the input ends after
-// the last sample (ended() turns true).
+// Plays a sound file in real time as if it came from a microphone. The sound needs no thread
+// to feed it: the samples "captured" by now are exactly those that have played since open() on
+// the monotonic clock (32 per millisecond), so a take computes them from the clock and copies
+// the newest 256 straight from the file's samples. The caller sees what an ideal live source
+// would deliver, at no cost between takes and with no staleness from chunking. Optionally
+// loops; otherwise the input ends after the last sample (ended() turns true). Main thread only,
+// like every SoundInput method.
 class FileSoundInput final : public SoundInput {
   public:
     // The file is read at open(): any libsndfile format converted to the capture format, or a
@@ -23,29 +24,32 @@ class FileSoundInput final : public SoundInput {
     FileSoundInput(std::string path, bool loop);
     // Samples already in the capture format (tests, generated sound).
     FileSoundInput(std::vector<std::uint8_t> samples, bool loop);
-    ~FileSoundInput() override;
-    FileSoundInput(const FileSoundInput&) = delete;
-    FileSoundInput& operator=(const FileSoundInput&) = delete;
 
     std::optional<std::string> open() override;
     void close() override;
-    bool isOpen() const override { return player_.joinable(); }
-    bool takeBuffer(std::uint8_t* out) override { return ring_.takeNewest(out); }
-    int msUntilBufferReady() const override { return ring_.msUntilSnapshotReady(); }
-    std::int64_t msSinceLastData() const override { return ring_.msSinceLastWrite(); }
-    bool ended() const override { return ended_.load(std::memory_order_acquire); }
-    std::uint64_t samplesCaptured() const override { return ring_.totalWritten(); }
+    bool isOpen() const override { return open_; }
+    bool takeBuffer(std::uint8_t* out) override;
+    int msUntilBufferReady() const override;
+    std::int64_t msSinceLastData() const override;
+    bool ended() const override;
+    std::uint64_t samplesCaptured() const override;
 
   private:
-    void play();
+    using Clock = std::chrono::steady_clock;
+
+    // Samples played since open(), not counting past the end of a file that does not loop;
+    // frozen at close().
+    std::uint64_t playedSamples() const;
+    // The sample at a position of the played stream; positions before 0 are silence.
+    std::uint8_t sampleAt(std::int64_t position) const;
 
     std::string path_;  // empty when constructed from samples
     bool loop_;
     std::vector<std::uint8_t> samples_;
-    SampleRing ring_;
-    std::thread player_;
-    std::atomic<bool> stopRequested_{false};
-    std::atomic<bool> ended_{false};
+    bool open_ = false;
+    Clock::time_point start_;
+    std::uint64_t takenUpTo_ = 0;      // playedSamples() at the previous successful take
+    std::uint64_t playedAtClose_ = 0;  // what had played when the input was closed
 };
 
 }  // namespace kalindor

@@ -10,9 +10,13 @@ namespace kalindor {
 namespace {
 
 constexpr pa_usec_t kConnectTimeoutUsec = 3 * PA_USEC_PER_SEC;
-// Fragment the server delivers: 128 samples = 4 ms, so a fresh snapshot is complete at most
-// about 4 ms after its last sample was captured.
-constexpr std::uint32_t kFragmentBytes = 128;
+// Largest piece the server sends at once, and (with PA_STREAM_ADJUST_LATENCY) the source
+// latency it is asked for: 256 samples = 8 ms, one snapshot. A fresh snapshot is then complete
+// at most about 8 ms after its last sample was captured, well inside the 30..100 ms tick. A
+// smaller request buys little latency but makes the server run the source (for a monitor, the
+// whole sink) in smaller blocks and wake this process for every block: at 4 ms both the server
+// and the mainloop thread here spent about twice the CPU.
+constexpr std::uint32_t kFragmentBytes = 256;
 
 std::string pulseError(pa_context* context) {
     return std::string("PulseAudio: ") + pa_strerror(pa_context_errno(context));
@@ -232,8 +236,8 @@ std::optional<std::string> PulseSoundInput::open() {
         device = request.defaultSink + ".monitor";
     }
 
-    const pa_sample_spec spec{PA_SAMPLE_U8, static_cast<std::uint32_t>(kSampleRate), 1};
-    pa_stream* stream = pa_stream_new(connection.context(), "Kalindor capture", &spec, nullptr);
+    const pa_sample_spec format{PA_SAMPLE_U8, static_cast<std::uint32_t>(kSampleRate), 1};
+    pa_stream* stream = pa_stream_new(connection.context(), "Kalindor capture", &format, nullptr);
     if (stream == nullptr) {
         return pulseError(connection.context());
     }

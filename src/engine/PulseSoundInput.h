@@ -22,8 +22,8 @@ struct SoundSourceInfo {
 };
 
 // Capture from a PulseAudio server (PipeWire's pulse server included). The server converts
-// to unsigned 8-bit mono at 32000 Hz and hands fragments of about 4 ms to the mainloop thread,
-// whose read callback only copies them into the ring.
+// to unsigned 8-bit mono at 32000 Hz and hands fragments of at most 8 ms to the mainloop
+// thread, whose read callback only copies them into the ring.
 class PulseSoundInput final : public SoundInput {
   public:
     // source: "default" (the server's default source), "monitor" (the monitor of the default

@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -19,6 +18,7 @@
 #include "ui/Form4.h"
 #include "ui/Form5.h"
 #include "ui/Form6.h"
+#include "ui/LevelBar.h"
 #include "ui/SpectrumView.h"
 #include "ui/Twips.h"
 #include "ui/WrappingCheckBox.h"
@@ -226,13 +226,9 @@ void Form1::createControls(QWidget* client) {
         Label5[ch] = makeLabel(client, QStringLiteral("Label5") + suffix, QString::number(ch + 1),
                                twipsRect(left + 120, 720, 255, 255));
 
-        ProgressBar1[ch] = new QProgressBar(client);
+        ProgressBar1[ch] = new LevelBar(client);
         ProgressBar1[ch]->setObjectName(QStringLiteral("ProgressBar1") + suffix);
         ProgressBar1[ch]->setGeometry(twipsRect(left, 1080, 255, 1575));
-        ProgressBar1[ch]->setOrientation(Qt::Vertical);
-        ProgressBar1[ch]->setRange(0, 255);
-        ProgressBar1[ch]->setValue(0);
-        ProgressBar1[ch]->setTextVisible(false);
 
         Label6[ch] = makeLabel(client, QStringLiteral("Label6") + suffix, QStringLiteral("Label6"),
                                twipsRect(left, 2880, 495, 255));
@@ -556,13 +552,22 @@ void Form1::setLamp(int ch, Rgb colour) {
     if (ch < 0 || ch >= kChannelCount) {
         return;
     }
+    // A palette change repaints the lamp and notifies its widget; skip it for the same colour.
+    const QColor wanted(colour.red, colour.green, colour.blue);
     QPalette palette = Picture2[ch]->palette();
-    palette.setColor(QPalette::Window, QColor(colour.red, colour.green, colour.blue));
+    if (palette.color(QPalette::Window) == wanted) {
+        return;
+    }
+    palette.setColor(QPalette::Window, wanted);
     Picture2[ch]->setPalette(palette);
 }
 
 void Form1::setDeviceStatus(bool connected) {
-    Label10->setText(QString::fromUtf8(connected ? kStatusConnected : kStatusNotConnected));
+    // Called after every change of the light pattern; the text rarely changes.
+    const QString text = QString::fromUtf8(connected ? kStatusConnected : kStatusNotConnected);
+    if (Label10->text() != text) {
+        Label10->setText(text);
+    }
 }
 
 }  // namespace kalindor::ui

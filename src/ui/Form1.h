@@ -19,7 +19,6 @@ class QActionGroup;
 class QCheckBox;
 class QLabel;
 class QMenu;
-class QProgressBar;
 class QPushButton;
 class QSlider;
 class QWidget;
@@ -30,6 +29,7 @@ class Form2;
 class Form4;
 class Form5;
 class Form6;
+class LevelBar;
 class SpectrumView;
 
 // The main window and the program: its load is the start-up, closing it ends the program. It
@@ -92,18 +92,18 @@ class Form1 final : public QMainWindow, public PipelineView {
     QPushButton* Command1 = nullptr;  // Start/Stop
     QPushButton* Command2 = nullptr;  // hidden, disabled, never used
     SpectrumView* Picture1 = nullptr;
-    QLabel* Label10 = nullptr;                                // device status
-    QCheckBox* Check1 = nullptr;                              // AgcEnabled
-    QLabel* Label4 = nullptr;                                 // "Состояние каналов"
-    std::array<QWidget*, kChannelCount> Picture2{};           // lamps
-    std::array<QLabel*, kChannelCount> Label5{};              // "1".."8"
-    std::array<QProgressBar*, kChannelCount> ProgressBar1{};  // levels 0..255
-    QLabel* Label7 = nullptr;                       // "Порог срабатывания"
-    std::array<QLabel*, kChannelCount> Label6{};    // threshold "55%"
-    std::array<QSlider*, kChannelCount> Slider3{};  // threshold position 1..10, 1 at the top
-    QLabel* Label9 = nullptr;                       // "Усиление"
-    std::array<QLabel*, kChannelCount> Label8{};    // gain "100%"
-    std::array<QSlider*, kChannelCount> Slider4{};  // gain position 1..40, 1 at the top
+    QLabel* Label10 = nullptr;                            // device status
+    QCheckBox* Check1 = nullptr;                          // AgcEnabled
+    QLabel* Label4 = nullptr;                             // "Состояние каналов"
+    std::array<QWidget*, kChannelCount> Picture2{};       // lamps
+    std::array<QLabel*, kChannelCount> Label5{};          // "1".."8"
+    std::array<LevelBar*, kChannelCount> ProgressBar1{};  // levels 0..255, vertical
+    QLabel* Label7 = nullptr;                             // "Порог срабатывания"
+    std::array<QLabel*, kChannelCount> Label6{};          // threshold "55%"
+    std::array<QSlider*, kChannelCount> Slider3{};        // threshold position 1..10, 1 at the top
+    QLabel* Label9 = nullptr;                             // "Усиление"
+    std::array<QLabel*, kChannelCount> Label8{};          // gain "100%"
+    std::array<QSlider*, kChannelCount> Slider4{};        // gain position 1..40, 1 at the top
 
     QMenu* mnuFile = nullptr;
     QAction* mnuOpen = nullptr;

@@ -1,6 +1,7 @@
 #include "ui/SpectrumView.h"
 
 #include <QPaintEvent>
+#include <QPainter>
 #include <utility>
 
 namespace kalindor::ui {
@@ -23,28 +24,50 @@ SpectrumView::SpectrumView(QWidget* parent)
 }
 
 void SpectrumView::beginPicture() {
-    if (painter_.isActive()) {
-        painter_.end();
-    }
-    back_.fill(kBackground);
-    painter_.begin(&back_);
+    pending_ = 0;
+    clearPending_ = true;
 }
 
 void SpectrumView::drawLine(float x1, float y1, float x2, float y2, Rgb colour) {
-    if (!painter_.isActive()) {
-        painter_.begin(&back_);
+    if (pending_ == kMaxPendingLines) {
+        drawPendingLines();
     }
-    painter_.setPen(QColor(colour.red, colour.green, colour.blue));
-    painter_.drawLine(QLineF(x1, y1, x2, y2));
+    lines_[pending_] = QLineF(x1, y1, x2, y2);
+    colours_[pending_] = colour;
+    ++pending_;
+}
+
+void SpectrumView::drawPendingLines() {
+    if (clearPending_) {
+        back_.fill(kBackground);
+        clearPending_ = false;
+    }
+    if (pending_ == 0) {
+        return;
+    }
+    QPainter painter(&back_);
+    std::size_t runStart = 0;
+    while (runStart < pending_) {
+        const Rgb colour = colours_[runStart];
+        std::size_t runEnd = runStart + 1;
+        while (runEnd < pending_ && colours_[runEnd] == colour) {
+            ++runEnd;
+        }
+        painter.setPen(QColor(colour.red, colour.green, colour.blue));
+        painter.drawLines(&lines_[runStart], static_cast<int>(runEnd - runStart));
+        runStart = runEnd;
+    }
+    pending_ = 0;
 }
 
 void SpectrumView::presentPicture() {
-    if (painter_.isActive()) {
-        painter_.end();
-    }
+    drawPendingLines();
     std::swap(back_, shown_);
     ++presented_;
-    update();
+    // At once rather than through update(): the level bars and lamps changed by this buffer
+    // are already marked, so the window is painted and flushed once, without the extra wake-up
+    // of a deferred update request.
+    repaint();
 }
 
 void SpectrumView::paintEvent(QPaintEvent* event) {

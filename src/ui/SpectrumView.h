@@ -1,18 +1,20 @@
 #pragma once
 
 #include <QImage>
-#include <QPainter>
+#include <QLineF>
 #include <QWidget>
+#include <array>
 
 #include "engine/PipelineView.h"
 
 namespace kalindor::ui {
 
 // The graph area `Picture1`: 273 x 257 px, y = 0 at the top, value v at y = 255 - v. The buffer
-// pipeline draws each buffer's lines into a back image between beginPicture() and
-// presentPicture(); presenting swaps it with the shown image and asks for one repaint. Paint
-// events only copy the shown image, so nothing is drawn or recomputed between buffers and no
-// memory is allocated per buffer. Main thread only.
+// pipeline hands each buffer's lines over between beginPicture() and presentPicture(); they are
+// kept in order and drawn into a back image in one painter pass when the picture is presented
+// (a run of lines in one colour is one drawLines call), then the back image becomes the shown
+// one and the window repaints once. Paint events only copy the shown image, so nothing is drawn
+// or recomputed between buffers and no memory is allocated per buffer. Main thread only.
 class SpectrumView final : public QWidget {
     Q_OBJECT
 
@@ -22,11 +24,12 @@ class SpectrumView final : public QWidget {
 
     explicit SpectrumView(QWidget* parent = nullptr);
 
-    // Clears the back image to the background and starts a picture.
+    // Starts a picture on a cleared background.
     void beginPicture();
-    // One line of the current picture (pixel coordinates, fractional allowed).
+    // One line of the current picture (pixel coordinates, fractional allowed). Lines are drawn
+    // in the order given, a later one over an earlier one.
     void drawLine(float x1, float y1, float x2, float y2, Rgb colour);
-    // Ends the picture and shows it with one repaint.
+    // Ends the picture and shows it with one repaint (none while the window is hidden).
     void presentPicture();
 
     // What is on screen now (tests and screenshots).
@@ -37,9 +40,19 @@ class SpectrumView final : public QWidget {
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    // A buffer has up to 255 graph lines and 255 markers; more only when drawn without
+    // presenting, and then the lines so far are drawn early.
+    static constexpr std::size_t kMaxPendingLines = 512;
+
+    // Draws the pending lines into the back image (after clearing it when a picture began).
+    void drawPendingLines();
+
     QImage back_;
     QImage shown_;
-    QPainter painter_;
+    std::array<QLineF, kMaxPendingLines> lines_{};
+    std::array<Rgb, kMaxPendingLines> colours_{};
+    std::size_t pending_ = 0;
+    bool clearPending_ = false;
     int presented_ = 0;
 };
 

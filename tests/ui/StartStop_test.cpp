@@ -1,6 +1,5 @@
 #include <QImage>
 #include <QLabel>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <cmath>

@@ -13,6 +13,7 @@
 #include "support/FakeSoundInput.h"
 #include "support/VirtualTimerPort.h"
 #include "ui/Form1.h"
+#include "ui/LevelBar.h"
 #include "ui/UserDialogs.h"
 
 namespace kalindor::ui::test {
