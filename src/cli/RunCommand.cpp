@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -153,10 +154,24 @@ int runLive(std::span<const std::string> args) {
     }
     const std::int64_t captureStartMs = loop.nowMs() - logOriginMs;
 
+    // A run may last longer than one timer interval can (int milliseconds, ~24.8 days): the
+    // end-of-run timer wakes at most hourly and quits once the end time has come.
+    static constexpr std::int64_t kLongestWaitMs = 3'600'000;
     std::unique_ptr<Timer> endOfRun;
     if (options.runForMs) {
-        endOfRun = loop.createTimer([&loop] { loop.quit(); });
-        endOfRun->setInterval(static_cast<int>(*options.runForMs));
+        const std::int64_t endMs = loop.nowMs() + *options.runForMs;
+        const auto nextWaitMs = [&loop, endMs] {
+            return static_cast<int>(
+                std::clamp<std::int64_t>(endMs - loop.nowMs(), 1, kLongestWaitMs));
+        };
+        endOfRun = loop.createTimer([&loop, &endOfRun, endMs, nextWaitMs] {
+            if (loop.nowMs() >= endMs) {
+                loop.quit();
+            } else {
+                endOfRun->setInterval(nextWaitMs());
+            }
+        });
+        endOfRun->setInterval(nextWaitMs());
         endOfRun->setEnabled(true);
     }
     loop.run();

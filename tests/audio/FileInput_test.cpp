@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,20 @@ TEST(FileInputTest, RunWithAFileEndsCleanlyWhenTheFilePlayedAndLightsItsTone) {
         lit = lit || write.pattern == 8;
     }
     EXPECT_TRUE(lit) << readFile(folder.file("log"));
+}
+
+TEST(FileInputTest, RunForLongerThanOneTimerIntervalKeepsRunningUntilTerminated) {
+    TempFolder folder;
+    std::vector<float> sound;
+    appendTone(sound, 1001.0, 0.5, 300, 32000);
+    writeWav(folder.file("tone.wav"), sound, 32000);
+    ChildProcess cli;
+    // About 29 days: more milliseconds than an int holds.
+    cli.start({kCli, "run", "--device", "none", "--loop", "--input", folder.file("tone.wav"),
+               "--for", "2500000"},
+              "", folder.file("err"));
+    EXPECT_EQ(cli.wait(1500), -1) << readFile(folder.file("err"));
+    cli.terminate(SIGTERM);
 }
 
 TEST(FileInputTest, RunWithAMissingFileReportsTheOpenFailure) {
