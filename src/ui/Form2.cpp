@@ -6,6 +6,7 @@
 #include <QSlider>
 
 #include "engine/ControlUpdates.h"
+#include "ui/CaptionFit.h"
 #include "ui/Twips.h"
 
 namespace kalindor::ui {
@@ -41,9 +42,11 @@ Form2::Form2(SharedState& state, QWidget* parent) : QDialog(parent), state_(stat
         Slider1[ch]->setSingleStep(1);
         Slider1[ch]->setPageStep(1);
 
-        Label2[ch] = new QLabel(this);
+        // Sized for the widest frequency text; fill() sets the real one.
+        Label2[ch] = new QLabel(QString::fromStdString(frequencyLabel(kFrequencyMax)), this);
         Label2[ch]->setObjectName(QStringLiteral("Label2") + suffix);
         Label2[ch]->setGeometry(twipsRect(4440, top, 975, 255));
+        fitCaption(Label2[ch], width() - Label2[ch]->x());
 
         connect(Slider1[ch], &QSlider::valueChanged, this,
                 [this, ch](int position) { frequencyChanged(ch, position); });

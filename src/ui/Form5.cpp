@@ -6,6 +6,7 @@
 #include <QSlider>
 
 #include "engine/ControlUpdates.h"
+#include "ui/CaptionFit.h"
 #include "ui/Twips.h"
 
 namespace kalindor::ui {
@@ -50,6 +51,9 @@ Form5::Form5(SharedState& state, QWidget* parent) : QDialog(parent), state_(stat
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setGeometry(twipsRect(2160, 720, 975, 375));
     Command1->setAutoDefault(false);
+
+    fitCaption(Label1, Slider1->x() - Label1->x());
+    fitCaption(Label2, width() - Label2->x());
 
     connect(Slider1, &QSlider::valueChanged, this, &Form5::speedChanged);
     connect(Command1, &QPushButton::clicked, this, &QWidget::hide);

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "engine/ControlUpdates.h"
+#include "ui/CaptionFit.h"
 #include "ui/Twips.h"
 
 namespace kalindor::ui {
@@ -40,10 +41,8 @@ Form6::Form6(SharedState& state, std::function<void()> timerPeriodsChanged, QWid
     setWindowTitle(QStringLiteral("Настройки автомата световых эффектов"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    // One pixel smaller than the other windows: this dialog's captions are long for their
-    // design widths.
     QFont font = this->font();
-    font.setPixelSize(kFontPixelSize - 1);
+    font.setPixelSize(kFontPixelSize);
     setFont(font);
     setFixedSize(twipsToPixels(6090), twipsToPixels(3270));
 
@@ -84,8 +83,24 @@ Form6::Form6(SharedState& state, std::function<void()> timerPeriodsChanged, QWid
                 [this, i] { state_.EffectKind = static_cast<std::int16_t>(i); });
     }
 
+    fitCaptions();
+
     connect(Slider1, &QSlider::valueChanged, this, &Form6::secondsChanged);
     connect(Slider2, &QSlider::valueChanged, this, &Form6::speedChanged);
+}
+
+void Form6::fitCaptions() {
+    // Each caption may take the room up to the next control to its right (or the edge).
+    fitCaption(Label1, Slider1->x() - Label1->x());
+    fitCaption(Label3, Option1[0]->x() - Label3->x());
+    for (QRadioButton* option : Option1) {
+        fitCaption(option, width() - option->x());
+    }
+    fitWrappedCaption(Label4, Slider2->x() - Label4->x());
+    const int frameInside = Frame1->contentsRect().right() + 1;
+    for (QRadioButton* option : Option2) {
+        fitCaption(option, frameInside - option->x());
+    }
 }
 
 void Form6::fill() {

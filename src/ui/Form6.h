@@ -41,6 +41,8 @@ class Form6 final : public QDialog {
     std::array<QRadioButton*, 3> Option2{};  // "Бегущий огонь", "Бегущая волна", "Произвольно"
 
   private:
+    // Widens the captions (or shrinks their font) so that each is fully visible.
+    void fitCaptions();
     void secondsChanged(int seconds);
     void speedChanged(int tenths);
 

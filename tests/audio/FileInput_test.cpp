@@ -58,6 +58,73 @@ TEST(FileInputTest, LoopingStartsAgainAtTheEndAndNeverEnds) {
     input.close();
 }
 
+// A take needs 256 samples played since the previous one, and says how long the rest takes.
+TEST(FileInputTest, TakesOnlyFreshSnapshotsAndTellsWhenTheNextIsDue) {
+    FileSoundInput input(numberedSamples(kSampleRate), true);
+    ASSERT_FALSE(input.open().has_value());
+    std::array<std::uint8_t, kBufferSamples> snapshot{};
+    EXPECT_FALSE(input.takeBuffer(snapshot.data()));
+    const int wait = input.msUntilBufferReady();
+    EXPECT_GT(wait, 0);
+    EXPECT_LE(wait, 8);
+
+    sleepMs(30);
+    EXPECT_EQ(input.msUntilBufferReady(), 0);
+    ASSERT_TRUE(input.takeBuffer(snapshot.data()));
+    const std::uint64_t firstEnd = input.samplesCaptured();
+    EXPECT_FALSE(input.takeBuffer(snapshot.data()));
+    EXPECT_GT(input.msUntilBufferReady(), 0);
+
+    sleepMs(10);
+    ASSERT_TRUE(input.takeBuffer(snapshot.data()));
+    EXPECT_GE(input.samplesCaptured(), firstEnd + kBufferSamples);
+}
+
+// The newest snapshot of a looping file runs on from the last sample to the first.
+TEST(FileInputTest, LoopingSnapshotsContinueAcrossTheEndOfTheFile) {
+    const std::size_t length = 1000;  // 31.25 ms, so most snapshots cross the loop point
+    const std::vector<std::uint8_t> samples = numberedSamples(length);
+    FileSoundInput input(samples, true);
+    ASSERT_FALSE(input.open().has_value());
+    int crossings = 0;
+    for (int round = 0; round < 20; ++round) {
+        sleepMs(13);
+        std::array<std::uint8_t, kBufferSamples> snapshot{};
+        ASSERT_TRUE(input.takeBuffer(snapshot.data()));
+        // Find where in the file the snapshot starts; every sample must follow from there.
+        bool matched = false;
+        for (std::size_t begin = 0; begin < length && !matched; ++begin) {
+            matched = true;
+            for (std::size_t i = 0; i < snapshot.size() && matched; ++i) {
+                matched = snapshot[i] == samples[(begin + i) % length];
+            }
+            crossings += matched && begin + kBufferSamples > length ? 1 : 0;
+        }
+        ASSERT_TRUE(matched) << "round " << round;
+    }
+    EXPECT_GT(crossings, 0);
+}
+
+// Closing a file that has played to its end keeps it ended, so the caller can tell the end
+// of the sound from a lost source after capture was stopped.
+TEST(FileInputTest, ClosingAfterTheEndKeepsTheEndAndTheCount) {
+    FileSoundInput input(numberedSamples(kSampleRate / 10), false);  // 100 ms
+    ASSERT_FALSE(input.open().has_value());
+    sleepMs(150);
+    EXPECT_TRUE(input.ended());
+    input.close();
+    EXPECT_FALSE(input.isOpen());
+    EXPECT_TRUE(input.ended());
+    EXPECT_EQ(input.samplesCaptured(), std::uint64_t{kSampleRate / 10});
+    std::array<std::uint8_t, kBufferSamples> snapshot{};
+    EXPECT_FALSE(input.takeBuffer(snapshot.data()));
+
+    ASSERT_FALSE(input.open().has_value());  // played again from the start
+    EXPECT_FALSE(input.ended());
+    EXPECT_LT(input.samplesCaptured(), std::uint64_t{kSampleRate / 10});
+    input.close();
+}
+
 TEST(FileInputTest, RunWithAFileEndsCleanlyWhenTheFilePlayedAndLightsItsTone) {
     TempFolder folder;
     std::vector<float> sound;

@@ -1,8 +1,10 @@
+#include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -16,6 +18,62 @@
 using namespace kalindor;
 using namespace kalindor::ui;
 using namespace kalindor::ui::test;
+
+namespace {
+
+// Where a control's caption text is drawn, in its parent's coordinates: labels from their
+// contents rectangle (wrapped or not), buttons as wide as their text and indicator need.
+QRect captionArea(const QWidget* control) {
+    if (const auto* label = qobject_cast<const QLabel*>(control)) {
+        const QRect contents = label->contentsRect();
+        const int flags = label->wordWrap() ? Qt::TextWordWrap : 0;
+        const QRect text = label->fontMetrics().boundingRect(QRect(0, 0, contents.width(), 1 << 16),
+                                                             flags, label->text());
+        return QRect(label->mapToParent(contents.topLeft()), text.size());
+    }
+    if (const auto* button = qobject_cast<const QPushButton*>(control)) {
+        // Centred text with the style's margins; the style's minimum button width is no caption.
+        const int width = button->fontMetrics().horizontalAdvance(button->text()) +
+                          2 * button->style()->pixelMetric(QStyle::PM_ButtonMargin);
+        return QRect(button->x() + (button->width() - width) / 2, button->y(), width,
+                     button->height());
+    }
+    return QRect(control->pos(), QSize(control->sizeHint().width(), control->height()));
+}
+
+// Every caption of the dialog fits inside its control and its parent and runs into no other
+// control; returns what does not, one line each.
+QStringList clippedCaptions(const QWidget* dialog) {
+    QStringList problems;
+    const auto controls = dialog->findChildren<QWidget*>();
+    for (const QWidget* control : controls) {
+        const bool hasCaption =
+            qobject_cast<const QLabel*>(control) || qobject_cast<const QAbstractButton*>(control);
+        if (!hasCaption || !control->isVisibleTo(dialog)) {
+            continue;
+        }
+        const QRect caption = captionArea(control);
+        const QWidget* parent = control->parentWidget();
+        if (!control->geometry().contains(caption)) {
+            problems << control->objectName() + QStringLiteral(" clips its caption");
+        }
+        if (!parent->contentsRect().contains(caption)) {
+            problems << control->objectName() + QStringLiteral(" sticks out of its window");
+        }
+        for (const QWidget* sibling : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            // The design itself lets a few controls share one pixel column (15 twips).
+            const QRect shared = sibling->geometry().intersected(caption);
+            if (sibling != control && sibling->isVisibleTo(dialog) && shared.width() > 1 &&
+                shared.height() > 1) {
+                problems << control->objectName() + QStringLiteral(" runs into ") +
+                                sibling->objectName();
+            }
+        }
+    }
+    return problems;
+}
+
+}  // namespace
 
 class DialogsTest : public QObject {
     Q_OBJECT
@@ -161,6 +219,34 @@ class DialogsTest : public QObject {
         QCOMPARE(window().form4()->Slider1[0]->value(), 80);
         QCOMPARE(window().form4()->Label1[0]->text(), QStringLiteral("20%"));
         QCOMPARE(window().form5()->Label3->text(), QStringLiteral("7000"));
+    }
+
+    // The captions are wider in today's fonts than the design widths; each must still be read
+    // in full, and the controls stay at their design places.
+    void everyDialogCaptionIsFullyVisible() {
+        window().mnuFrequence->trigger();
+        window().mnuNoiseFilter->trigger();
+        window().mnuARUSpeed->trigger();
+        window().mnuAutomatic->trigger();
+        const QList<QWidget*> dialogs{window().form2(), window().form4(), window().form5(),
+                                      window().form6()};
+        for (QWidget* dialog : dialogs) {
+            const QStringList problems = clippedCaptions(dialog);
+            QVERIFY2(problems.isEmpty(),
+                     qPrintable(dialog->objectName() + ": " + problems.join(QStringLiteral("; "))));
+        }
+        Form6* effects = window().form6();
+        QCOMPARE(effects->Label1->pos(), QPoint(0, 8));
+        QCOMPARE(effects->Label1->text(), QStringLiteral("Если нет сигнала"));
+        QCOMPARE(effects->Label4->pos(), QPoint(40, 32));
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(effects->Option1[i]->pos(), QPoint(280, 24 * i));
+        }
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(effects->Option2[i]->pos(), QPoint(152, 24 + 32 * i));
+        }
+        QCOMPARE(effects->Option2[0]->text(), QStringLiteral("Бегущий огонь"));
+        QCOMPARE(window().form5()->Label2->pos(), QPoint(168, 16));
     }
 
     void effectsDialogFirstOpening() {
