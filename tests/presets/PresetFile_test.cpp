@@ -5,52 +5,25 @@
 #include <sys/stat.h>
 
 #include <csignal>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <set>
-#include <sstream>
 
 #include "engine/ControlUpdates.h"
+#include "support/TestFiles.h"
 
 namespace kalindor {
 namespace {
 
 namespace fs = std::filesystem;
+using test::readBytes;
+using test::writeBytes;
 
 class PresetFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "kalindor-preset-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(folder_); }
+    std::string pathOf(const std::string& name) const { return folder_.path(name); }
+    std::set<std::string> folderEntries() const { return folder_.entries(); }
 
-    std::string pathOf(const std::string& name) const { return (folder_ / name).string(); }
-
-    static void writeBytes(const std::string& path, const std::string& bytes) {
-        std::ofstream out(path, std::ios::binary);
-        out << bytes;
-        ASSERT_TRUE(out.good());
-    }
-
-    static std::string readBytes(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-
-    std::set<std::string> folderEntries() const {
-        std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(folder_)) {
-            names.insert(entry.path().filename().string());
-        }
-        return names;
-    }
-
-    fs::path folder_;
+    test::TempFolder folder_;
 };
 
 SharedState defaultState() {
@@ -135,7 +108,7 @@ TEST_F(PresetFileTest, FailedSavesLeaveTheOldFileAndNoTemporary) {
     EXPECT_FALSE(fs::exists(pathOf("missing")));
 
     // A path ending in a slash names no file.
-    error = savePreset(folder_.string() + "/", changedState());
+    error = savePreset(folder_.root().string() + "/", changedState());
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code, kPresetAccessError);
 

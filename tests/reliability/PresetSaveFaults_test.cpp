@@ -6,37 +6,26 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/mount.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "engine/ControlUpdates.h"
 #include "presets/PresetFile.h"
 #include "presets/PresetValues.h"
-
-extern char** environ;
+#include "support/TestFiles.h"
 
 namespace kalindor {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string readBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using test::readBytes;
 
 SharedState changedState() {
     SharedState state;
@@ -49,26 +38,16 @@ SharedState changedState() {
     return state;
 }
 
-struct CliResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
 class PresetSaveFaultsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "kalindor-faults-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        scratch_ = pattern;
-        disk_ = scratch_ / "disk";
+        disk_ = scratch_.root() / "disk";
         fs::create_directory(disk_);
     }
     void TearDown() override {
         if (mounted_) {
             ::umount2(disk_.c_str(), MNT_DETACH);
         }
-        fs::remove_all(scratch_);
     }
 
     // Mounts a tmpfs of `options` on the disk folder; skips the test where mounting is not
@@ -114,47 +93,13 @@ class PresetSaveFaultsTest : public ::testing::Test {
         ADD_FAILURE() << "the inode limit was never reached";
     }
 
-    std::set<std::string> diskEntries() const {
-        std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(disk_)) {
-            names.insert(entry.path().filename().string());
-        }
-        return names;
+    std::set<std::string> diskEntries() const { return scratch_.entries(disk_); }
+
+    test::CliResult runCli(const std::vector<std::string>& args) {
+        return test::runCli(args, scratch_.root());
     }
 
-    CliResult runCli(const std::vector<std::string>& args) {
-        const std::string outPath = (scratch_ / "stdout.txt").string();
-        const std::string errPath = (scratch_ / "stderr.txt").string();
-        std::vector<std::string> all = {KALINDOR_CLI_PATH};
-        all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& arg : all) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        pid_t pid = 0;
-        CliResult result;
-        const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (spawned != 0) {
-            ADD_FAILURE() << "cannot start " << argv[0] << ": " << std::strerror(spawned);
-            return result;
-        }
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        result.out = readBytes(outPath);
-        result.err = readBytes(errPath);
-        return result;
-    }
-
-    fs::path scratch_;
+    test::TempFolder scratch_;
     fs::path disk_;
     bool mounted_ = false;
 };
@@ -231,7 +176,7 @@ TEST_F(PresetSaveFaultsTest, CliReportsAFailedSaveOnOneLineWithStatusOne) {
     const std::string oldBytes = readBytes(preset);
     fillDisk();
 
-    CliResult result = runCli({"preset", "defaults", preset.string()});
+    test::CliResult result = runCli({"preset", "defaults", preset.string()});
     EXPECT_EQ(result.status, 1);
     EXPECT_TRUE(result.out.empty()) << result.out;
     EXPECT_TRUE(result.err.starts_with("kalindor-cli: ")) << result.err;

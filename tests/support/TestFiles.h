@@ -1,0 +1,42 @@
+#pragma once
+
+#include <filesystem>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kalindor::test {
+
+std::string readBytes(const std::filesystem::path& path);  // "" when unreadable
+void writeBytes(const std::filesystem::path& path, std::string_view bytes);
+std::vector<std::string> linesOf(const std::string& text);  // split on '\n'
+
+// A fresh folder under the temporary directory, removed with everything in it on destruction.
+class TempFolder {
+  public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::filesystem::path& root() const { return root_; }
+    std::string path(const std::string& name) const { return (root_ / name).string(); }
+    // Names directly in `folder` (the root when empty).
+    std::set<std::string> entries(const std::filesystem::path& folder = {}) const;
+
+  private:
+    std::filesystem::path root_;
+};
+
+struct CliResult {
+    int status = -1;  // exit status; -1 when ended by a signal or not started
+    std::string out;
+    std::string err;
+};
+
+// Runs kalindor-cli with `args` (no shell) and waits for it; stdout and stderr are captured
+// through files in `scratch`.
+CliResult runCli(const std::vector<std::string>& args, const std::filesystem::path& scratch);
+
+}  // namespace kalindor::test
