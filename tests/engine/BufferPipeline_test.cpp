@@ -12,28 +12,18 @@
 #include "engine/SpectrumPoint.h"
 #include "support/FakeLightDevice.h"
 #include "support/RecordingView.h"
+#include "support/SampleBuffers.h"
 
 namespace kalindor {
 namespace {
 
+using test::cosineOnBin;
 using test::FakeLightDevice;
 using test::RecordingView;
-using Samples = std::array<std::uint8_t, 256>;
+using Samples = test::SampleBuffer;
 
 Samples silence() {
-    Samples s;
-    s.fill(128);
-    return s;
-}
-
-// Full-scale cosine on bin k (k * 125 Hz), starting at its peak.
-Samples cosineOnBin(int k) {
-    Samples s;
-    for (int j = 0; j < 256; ++j) {
-        s[j] = static_cast<std::uint8_t>(
-            std::lround(128.0 + 127.0 * std::cos(2.0 * M_PI * k * j / 256.0)));
-    }
-    return s;
+    return test::silenceBuffer();
 }
 
 bool isMarker(const RecordingView::Line& line) {

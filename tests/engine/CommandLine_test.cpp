@@ -5,24 +5,14 @@
 namespace kalindor {
 namespace {
 
-struct Case {
-    std::string text;
-    std::string FName;
-    std::string path;
-    bool start;
-    bool hide;
-};
-
-void expectParsed(const Case& c) {
-    const CommandLineRequest request = parseCommandLine(c.text);
-    EXPECT_EQ(request.FName, c.FName) << "'" << c.text << "'";
-    EXPECT_EQ(request.path, c.path) << "'" << c.text << "'";
-    EXPECT_EQ(request.StartRequested, c.start) << "'" << c.text << "'";
-    EXPECT_EQ(request.HideRequested, c.hide) << "'" << c.text << "'";
-}
-
-TEST(CommandLine, StartAndHideSuffixes) {
-    const Case cases[] = {
+TEST(CommandLine, StartAndHideSuffixesBlanksAndShortTexts) {
+    const struct {
+        std::string text;
+        std::string FName;
+        std::string path;
+        bool start;
+        bool hide;
+    } cases[] = {
         {"", "", "", false, false},
         {"x.lcf", "x.lcf", "x.lcf", false, false},
         {"x.lcf start", "x.lcf ", "x.lcf", true, false},
@@ -36,35 +26,31 @@ TEST(CommandLine, StartAndHideSuffixes) {
         {"x.lcf start h", "x.lcf start h", "x.lcf start h", false, true},
         {"x.lcf hstart", "x.lcf h", "x.lcf h", true, false},
         {"x.lcf startstart", "x.lcf start", "x.lcf start", true, false},
+        // Ending in "h" without "start": all of it is the path.
+        {"path.lcfh", "path.lcfh", "path.lcfh", false, true},
+        {"tarth", "tarth", "tarth", false, true},
+        {"abcdh", "abcdh", "abcdh", false, true},  // five characters: nothing before the "h"
+        {"abch", "abch", "abch", false, false},    // under five: no suffix looked at
+        {"tart", "tart", "tart", false, false},
+        // Blanks around are trimmed, but one before "start" stays in FName.
+        {"   x.lcf   ", "x.lcf", "x.lcf", false, false},
+        {" \tmy file.lcf  start \t", "my file.lcf  ", "my file.lcf", true, false},
+        {"  starth  ", "", "", true, true},
+        {"     ", "", "", false, false},
+        {"a b.lcf", "a b.lcf", "a b.lcf", false, false},
+        // Lengths count characters, not bytes: "ёжh" is three characters in five bytes.
+        {"ёжh", "ёжh", "ёжh", false, false},
+        {"Пресет.lcf START", "Пресет.lcf ", "Пресет.lcf", true, false},
+        {"/tmp/ночь.lcfstartH", "/tmp/ночь.lcf", "/tmp/ночь.lcf", true, true},
     };
-    for (const Case& c : cases) {
-        expectParsed(c);
+    for (const auto& c : cases) {
+        SCOPED_TRACE("'" + c.text + "'");
+        const CommandLineRequest request = parseCommandLine(c.text);
+        EXPECT_EQ(request.FName, c.FName);
+        EXPECT_EQ(request.path, c.path);
+        EXPECT_EQ(request.StartRequested, c.start);
+        EXPECT_EQ(request.HideRequested, c.hide);
     }
-}
-
-TEST(CommandLine, TextEndingInHWithoutStartIsAllPath) {
-    expectParsed({"path.lcfh", "path.lcfh", "path.lcfh", false, true});
-    expectParsed({"tarth", "tarth", "tarth", false, true});
-    // Five characters: nothing fits before the "h"; the text is a path.
-    expectParsed({"abcdh", "abcdh", "abcdh", false, true});
-    // Fewer than five characters: no suffix is looked at.
-    expectParsed({"abch", "abch", "abch", false, false});
-    expectParsed({"tart", "tart", "tart", false, false});
-}
-
-TEST(CommandLine, BlanksAroundAreTrimmedButOneBeforeStartStaysInFName) {
-    expectParsed({"   x.lcf   ", "x.lcf", "x.lcf", false, false});
-    expectParsed({" \tmy file.lcf  start \t", "my file.lcf  ", "my file.lcf", true, false});
-    expectParsed({"  starth  ", "", "", true, true});
-    expectParsed({"     ", "", "", false, false});
-    expectParsed({"a b.lcf", "a b.lcf", "a b.lcf", false, false});
-}
-
-TEST(CommandLine, LengthCountsCharactersNotBytes) {
-    // Three characters in five bytes: too short for any suffix.
-    expectParsed({"ёжh", "ёжh", "ёжh", false, false});
-    expectParsed({"Пресет.lcf START", "Пресет.lcf ", "Пресет.lcf", true, false});
-    expectParsed({"/tmp/ночь.lcfstartH", "/tmp/ночь.lcf", "/tmp/ночь.lcf", true, true});
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +13,7 @@
 #include "support/FakeLightDevice.h"
 #include "support/FakeSoundInput.h"
 #include "support/RecordingView.h"
+#include "support/SampleBuffers.h"
 #include "support/VirtualTimerPort.h"
 
 namespace kalindor {
@@ -66,23 +66,6 @@ class LoggingTimerPort final : public TimerPort {
     std::size_t created_ = 0;
 };
 
-FakeSoundInput::Buffer silence() {
-    FakeSoundInput::Buffer buffer;
-    buffer.fill(128);
-    return buffer;
-}
-
-// A 1000 Hz cosine starting at its peak: the real part of bin 8, spectrum point 16, which is
-// channel 3's default frequency.
-FakeSoundInput::Buffer toneOnChannel3() {
-    FakeSoundInput::Buffer buffer;
-    for (int j = 0; j < kBufferSamples; ++j) {
-        buffer[j] = static_cast<std::uint8_t>(
-            std::lround(128.0 + 100.0 * std::cos(2.0 * M_PI * 8.0 * j / kBufferSamples)));
-    }
-    return buffer;
-}
-
 class EngineTest : public ::testing::Test {
   protected:
     EngineTest() : timers(log), engine(state, view, device, input, timers) {
@@ -100,7 +83,7 @@ class EngineTest : public ::testing::Test {
     // Keeps one silent buffer ready for every tick over the next ms.
     void feedSilence(std::int64_t ms) {
         for (std::int64_t t = 0; t < ms; t += state.ScanPeriodMs) {
-            input.deliver(silence());
+            input.deliver(test::silenceBuffer());
         }
     }
 
@@ -151,8 +134,8 @@ TEST_F(EngineTest, AFailedStartReturnsTheDetailAndChangesNothingElse) {
 TEST_F(EngineTest, EachTickRunsOneBufferThroughThePipelineToTheDevice) {
     ASSERT_FALSE(engine.start().has_value());
     device.calls.clear();
-    input.deliver(silence());
-    input.deliver(toneOnChannel3());
+    input.deliver(test::silenceBuffer());
+    input.deliver(test::cosineOnBin(test::kBinOfChannel3));
     advance(100);
     EXPECT_EQ(view.clears, 2);
     ASSERT_EQ(device.outWrites(), (std::vector<PortBytes>{{0, 8, 0, 3}}));

@@ -54,13 +54,6 @@ TEST(PatternSplit, EveryPatternIsTheUnionOfItsChannelsWithNothingLost) {
     }
 }
 
-TEST(PatternSplit, ChannelsSixAndSevenGoToPB2AndPB3) {
-    EXPECT_EQ(portBytesForPattern(64), (PortBytes{4, 0, 0, 3}));
-    EXPECT_EQ(portBytesForPattern(128), (PortBytes{8, 0, 0, 3}));
-    EXPECT_EQ(portBytesForPattern(192), (PortBytes{12, 0, 0, 3}));
-    EXPECT_EQ(portBytesForPattern(63), (PortBytes{0, 63, 0, 3}));
-}
-
 TEST(DeviceHelpers, WritePatternSendsTheSplitAndReturnsTheAnswer) {
     FakeLightDevice device;
     EXPECT_NE(writePattern(device, 0xC5), kNotConnected);

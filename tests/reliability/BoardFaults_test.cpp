@@ -7,13 +7,13 @@
 #include <algorithm>
 #include <memory>
 
-#include "ReliabilitySupport.h"
 #include "engine/Capture.h"
 #include "engine/ControlUpdates.h"
 #include "engine/Engine.h"
 #include "output/UsbIoBoard.h"
 #include "support/FakeSoundInput.h"
 #include "support/FakeUsbTransport.h"
+#include "support/SampleBuffers.h"
 #include "support/VirtualTimerPort.h"
 
 namespace kalindor {

@@ -7,7 +7,6 @@
 #include <thread>
 #include <vector>
 
-#include "ReliabilitySupport.h"
 #include "engine/Capture.h"
 #include "engine/ControlUpdates.h"
 #include "engine/Engine.h"
@@ -15,6 +14,7 @@
 #include "support/FakeLightDevice.h"
 #include "support/FakeSoundInput.h"
 #include "support/RecordingView.h"
+#include "support/SampleBuffers.h"
 #include "support/VirtualTimerPort.h"
 
 namespace kalindor {

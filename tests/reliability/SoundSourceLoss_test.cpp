@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "ReliabilitySupport.h"
 #include "engine/Capture.h"
 #include "engine/ControlUpdates.h"
 #include "engine/Engine.h"
 #include "support/FakeLightDevice.h"
 #include "support/FakeSoundInput.h"
 #include "support/RecordingView.h"
+#include "support/SampleBuffers.h"
 #include "support/VirtualTimerPort.h"
 
 namespace kalindor {
