@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <cmath>
 #include <filesystem>
@@ -41,10 +40,6 @@ class AnalyzeTest : public ::testing::Test {
     std::string writeTones(const std::string& name, int rateHz, double seconds,
                            const std::vector<std::pair<double, double>>& tones) const {
         const std::string file = path(name);
-        SF_INFO info{};
-        info.samplerate = rateHz;
-        info.channels = 1;
-        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
         std::vector<float> frames(static_cast<std::size_t>(seconds * rateHz));
         for (std::size_t i = 0; i < frames.size(); ++i) {
             double x = 0.0;
@@ -53,12 +48,7 @@ class AnalyzeTest : public ::testing::Test {
             }
             frames[i] = static_cast<float>(x);
         }
-        SNDFILE* handle = sf_open(file.c_str(), SFM_WRITE, &info);
-        EXPECT_NE(handle, nullptr) << sf_strerror(nullptr);
-        if (handle != nullptr) {
-            sf_writef_float(handle, frames.data(), static_cast<sf_count_t>(frames.size()));
-            sf_close(handle);
-        }
+        test::writeWav(file, frames, 1, rateHz);
         return file;
     }
 

@@ -3,16 +3,14 @@
 #include <gtest/gtest.h>
 #include <samplerate.h>
 #include <sndfile.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
+
+#include "support/TestFiles.h"
 
 namespace kalindor {
 namespace {
@@ -21,42 +19,21 @@ namespace fs = std::filesystem;
 
 class AudioFileTest : public ::testing::Test {
   protected:
-    AudioFileTest() {
-        dir_ = fs::temp_directory_path() / ("kalindor-audio-" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-    }
-    ~AudioFileTest() override { fs::remove_all(dir_); }
+    std::string path(const std::string& name) const { return folder_.path(name); }
 
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
-
-    // Writes interleaved float frames as 16-bit PCM WAV.
     std::string writeWav(const std::string& name, const std::vector<float>& interleaved,
                          int channels, int rateHz) const {
-        const std::string file = path(name);
-        SF_INFO info{};
-        info.samplerate = rateHz;
-        info.channels = channels;
-        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-        SNDFILE* handle = sf_open(file.c_str(), SFM_WRITE, &info);
-        EXPECT_NE(handle, nullptr) << sf_strerror(nullptr);
-        if (handle != nullptr) {
-            sf_writef_float(handle, interleaved.data(),
-                            static_cast<sf_count_t>(interleaved.size()) / channels);
-            sf_close(handle);
-        }
-        return file;
+        test::writeWav(path(name), interleaved, channels, rateHz);
+        return path(name);
     }
 
     std::string writeBytes(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
-        const std::string file = path(name);
-        std::ofstream out(file, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-        return file;
+        test::writeBytes(path(name), std::string(bytes.begin(), bytes.end()));
+        return path(name);
     }
 
   private:
-    fs::path dir_;
+    test::TempFolder folder_;
 };
 
 TEST(CaptureSample, MapsMinusOneToOneOntoTheByteRangeAndClamps) {

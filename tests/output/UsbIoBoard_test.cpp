@@ -65,29 +65,15 @@ TEST(UsbIoBoardProtocol, DirectionsAndProbeRequests) {
     EXPECT_EQ(code, 0x5A);
     EXPECT_EQ(count, 1);
     EXPECT_EQ(rig.board->DoSetDataPortDirections(255, 255, 0, 3), 0);
-    EXPECT_EQ(rig.board->DoSetOutDataPorts(0, 0, 0, 3), 0);
+    EXPECT_EQ(rig.board->DoSetOutDataPorts(0x12, 0x34, 0x56, 0x05), 0);  // port D, used ports
     const std::vector<Transfer> expected = {
         {UsbIoBoard::kRequestGetInfraCode, 0, 0, 1},
         {UsbIoBoard::kRequestSetDirections, 0xFFFF, 0x0300, 1},
-        {UsbIoBoard::kRequestSetOutputs, 0x0000, 0x0300, 1},
+        {UsbIoBoard::kRequestSetOutputs, 0x3412, 0x0556, 1},
     };
     EXPECT_EQ(rig.usb->transfers, expected);
     EXPECT_EQ(rig.usb->lastVendorId, 0x03EB);
     EXPECT_EQ(rig.usb->lastProductId, 0x21FF);
-}
-
-TEST(UsbIoBoardProtocol, ThirdArgumentIsPortDAndUsedPortsPassThrough) {
-    BoardRig rig;
-    EXPECT_EQ(rig.board->DoSetOutDataPorts(0x12, 0x34, 0x56, 0x05), 0);
-    EXPECT_EQ(rig.usb->transfers.back(),
-              (Transfer{UsbIoBoard::kRequestSetOutputs, 0x3412, 0x0556, 1}));
-}
-
-TEST(UsbIoBoardProtocol, OverriddenIdsAreTheOnesOpened) {
-    BoardRig rig(0x16C0, 0x05DC);
-    EXPECT_EQ(rig.write(1), 0);
-    EXPECT_EQ(rig.usb->lastVendorId, 0x16C0);
-    EXPECT_EQ(rig.usb->lastProductId, 0x05DC);
 }
 
 TEST(UsbIoBoardNotConnected, NoBoardAnswersNotConnectedToEveryCallWithoutTransfers) {
@@ -205,28 +191,30 @@ TEST(UsbIoBoardHotPlug, SickBoardCostsOneTransferPerWaitNotOnePerCall) {
     EXPECT_EQ(rig.usb->openAttempts, 1);
 }
 
-TEST(UsbIoBoardProblems, PermissionProblemIsReportedOnceNamingTheUdevRule) {
-    BoardRig rig;
-    rig.usb->openResult = {UsbOpenStatus::kPermissionDenied, "libusb LIBUSB_ERROR_ACCESS"};
-    for (int second = 0; second < 5; ++second) {
-        EXPECT_EQ(rig.write(1), kNotConnected);
-        EXPECT_FALSE(probeDevice(*rig.board));
-        rig.nowMs += 1000;
+TEST(UsbIoBoardProblems, PermissionProblemIsReportedOnceNamingTheIdsAndTheUdevRule) {
+    const struct {
+        std::uint16_t vendorId;
+        std::uint16_t productId;
+        std::string ids;
+    } cases[] = {{kUsbBoardVendorId, kUsbBoardProductId, "03eb:21ff"},
+                 {0x16C0, 0x05DC, "16c0:05dc"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ids);
+        BoardRig rig(c.vendorId, c.productId);
+        rig.usb->openResult = {UsbOpenStatus::kPermissionDenied, "libusb LIBUSB_ERROR_ACCESS"};
+        for (int second = 0; second < 5; ++second) {
+            EXPECT_EQ(rig.write(1), kNotConnected);
+            EXPECT_FALSE(probeDevice(*rig.board));
+            rig.nowMs += 1000;
+        }
+        EXPECT_EQ(rig.usb->openAttempts, 5);
+        EXPECT_EQ(rig.usb->lastVendorId, c.vendorId);
+        EXPECT_EQ(rig.usb->lastProductId, c.productId);
+        ASSERT_EQ(rig.problems.size(), 1u);
+        EXPECT_NE(rig.problems[0].find(c.ids), std::string::npos) << rig.problems[0];
+        EXPECT_NE(rig.problems[0].find("packaging/udev/60-kalindor.rules"), std::string::npos)
+            << rig.problems[0];
     }
-    EXPECT_EQ(rig.usb->openAttempts, 5);
-    ASSERT_EQ(rig.problems.size(), 1u);
-    EXPECT_NE(rig.problems[0].find("03eb:21ff"), std::string::npos) << rig.problems[0];
-    EXPECT_NE(rig.problems[0].find("packaging/udev/60-kalindor.rules"), std::string::npos)
-        << rig.problems[0];
-}
-
-TEST(UsbIoBoardProblems, PermissionMessageForOtherIdsSaysTheRuleNeedsThem) {
-    BoardRig rig(0x16C0, 0x05DC);
-    rig.usb->openResult = {UsbOpenStatus::kPermissionDenied, {}};
-    EXPECT_EQ(rig.write(1), kNotConnected);
-    ASSERT_EQ(rig.problems.size(), 1u);
-    EXPECT_NE(rig.problems[0].find("16c0:05dc"), std::string::npos) << rig.problems[0];
-    EXPECT_NE(rig.problems[0].find("60-kalindor.rules"), std::string::npos) << rig.problems[0];
 }
 
 TEST(UsbIoBoardProblems, UnusableUsbAndUnclaimableBoardAreEachReportedOnceWithTheirDetail) {

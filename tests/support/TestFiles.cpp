@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sndfile.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -36,6 +37,19 @@ std::vector<std::string> linesOf(const std::string& text) {
         lines.push_back(line);
     }
     return lines;
+}
+
+void writeWav(const fs::path& path, const std::vector<float>& interleaved, int channels,
+              int rateHz) {
+    SF_INFO info{};
+    info.samplerate = rateHz;
+    info.channels = channels;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* handle = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(handle, nullptr) << sf_strerror(nullptr);
+    sf_writef_float(handle, interleaved.data(),
+                    static_cast<sf_count_t>(interleaved.size()) / channels);
+    sf_close(handle);
 }
 
 TempFolder::TempFolder() {

@@ -11,6 +11,9 @@ namespace kalindor::test {
 std::string readBytes(const std::filesystem::path& path);  // "" when unreadable
 void writeBytes(const std::filesystem::path& path, std::string_view bytes);
 std::vector<std::string> linesOf(const std::string& text);  // split on '\n'
+// Writes interleaved frames in -1..1 as a 16-bit PCM WAV file.
+void writeWav(const std::filesystem::path& path, const std::vector<float>& interleaved,
+              int channels, int rateHz);
 
 // A fresh folder under the temporary directory, removed with everything in it on destruction.
 class TempFolder {
