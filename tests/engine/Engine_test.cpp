@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,50 +24,15 @@ using test::RecordingView;
 using test::VirtualTimerPort;
 using Call = FakeLightDevice::Call;
 
-// Virtual timers that also log every enable/disable, by creation order: the engine creates
-// Timer1, Timer2, Timer3 and then the capture's wait timer ("W").
-class LoggingTimerPort final : public TimerPort {
-  public:
-    explicit LoggingTimerPort(std::vector<std::string>& log) : log_(log) {}
-
-    std::unique_ptr<Timer> createTimer(std::function<void()> onTick) override {
-        static const std::array<const char*, 4> kNames = {"Timer1", "Timer2", "Timer3", "W"};
-        const std::string name = created_ < kNames.size() ? kNames[created_] : "other";
-        ++created_;
-        return std::make_unique<LoggingTimer>(clock.createTimer(std::move(onTick)), name, log_);
-    }
-    std::int64_t nowMs() const override { return clock.nowMs(); }
-
-    VirtualTimerPort clock;
-
-  private:
-    class LoggingTimer final : public Timer {
-      public:
-        LoggingTimer(std::unique_ptr<Timer> inner, std::string name, std::vector<std::string>& log)
-            : inner_(std::move(inner)), name_(std::move(name)), log_(log) {}
-        void setInterval(int ms) override { inner_->setInterval(ms); }
-        int interval() const override { return inner_->interval(); }
-        void setEnabled(bool enabled) override {
-            if (name_ != "W") {
-                log_.push_back(name_ + (enabled ? " on" : " off"));
-            }
-            inner_->setEnabled(enabled);
-        }
-        bool enabled() const override { return inner_->enabled(); }
-
-      private:
-        std::unique_ptr<Timer> inner_;
-        std::string name_;
-        std::vector<std::string>& log_;
-    };
-
-    std::vector<std::string>& log_;
-    std::size_t created_ = 0;
-};
-
 class EngineTest : public ::testing::Test {
   protected:
-    EngineTest() : timers(log), engine(state, view, device, input, timers) {
+    // The engine creates Timer1, Timer2, Timer3 and then the capture's wait timer (not logged).
+    EngineTest() : engine(state, view, device, input, timers) {
+        timers.onSetEnabled = [this](int creation, bool enabled) {
+            if (creation < 3) {
+                log.push_back("Timer" + std::to_string(creation + 1) + (enabled ? " on" : " off"));
+            }
+        };
         applyStartupDefaults(state);
         engine.applyTimerPeriods();
         engine.setInputLostHandler([this](const std::string& detail) { losses.push_back(detail); });
@@ -79,7 +43,7 @@ class EngineTest : public ::testing::Test {
         };
     }
 
-    void advance(std::int64_t ms) { timers.clock.advance(ms); }
+    void advance(std::int64_t ms) { timers.advance(ms); }
     // Keeps one silent buffer ready for every tick over the next ms.
     void feedSilence(std::int64_t ms) {
         for (std::int64_t t = 0; t < ms; t += state.ScanPeriodMs) {
@@ -92,7 +56,7 @@ class EngineTest : public ::testing::Test {
     RecordingView view;
     FakeLightDevice device;
     FakeSoundInput input;
-    LoggingTimerPort timers;
+    VirtualTimerPort timers;
     Engine engine;
     std::vector<std::string> losses;
 };

@@ -6,9 +6,9 @@
 namespace kalindor::test {
 
 class VirtualTimerPort::VirtualTimer final : public Timer {
-public:
+  public:
     VirtualTimer(VirtualTimerPort& port, std::function<void()> onTick)
-        : port_(port), onTick_(std::move(onTick)) {
+        : port_(port), onTick_(std::move(onTick)), creation_(port.created_++) {
         port_.timers_.push_back(this);
     }
     ~VirtualTimer() override { std::erase(port_.timers_, this); }
@@ -19,6 +19,9 @@ public:
     }
     int interval() const override { return interval_; }
     void setEnabled(bool enabled) override {
+        if (port_.onSetEnabled) {
+            port_.onSetEnabled(creation_, enabled);
+        }
         if (enabled && !enabled_) {
             due_ = port_.now_ + interval_;
         }
@@ -33,9 +36,10 @@ public:
         onTick_();
     }
 
-private:
+  private:
     VirtualTimerPort& port_;
     std::function<void()> onTick_;
+    int creation_;
     int interval_ = 0;
     bool enabled_ = false;
     std::int64_t due_ = 0;
