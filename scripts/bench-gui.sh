@@ -53,6 +53,7 @@ end_ns=$(date +%s%N)
 rss_kb=$(awk '/^VmRSS:/ {print $2}' "/proc/$app_pid/status")
 hwm_kb=$(awk '/^VmHWM:/ {print $2}' "/proc/$app_pid/status")
 
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 awk -v t="$((end_ticks - start_ticks))" -v hz="$ticks" -v ns="$((end_ns - start_ns))" \
     -v rss="$rss_kb" -v hwm="$hwm_kb" 'BEGIN {
     wall = ns / 1e9

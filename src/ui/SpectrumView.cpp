@@ -2,6 +2,9 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <utility>
 
 namespace kalindor::ui {
@@ -9,6 +12,8 @@ namespace kalindor::ui {
 namespace {
 
 const QColor kBackground(Qt::black);
+// Line ends are clamped to this many pixels around the area.
+constexpr float kFarPx = 4096.0f;
 
 }  // namespace
 
@@ -24,44 +29,52 @@ SpectrumView::SpectrumView(QWidget* parent)
 }
 
 void SpectrumView::beginPicture() {
-    pending_ = 0;
-    clearPending_ = true;
+    back_.fill(kBackground);
 }
 
 void SpectrumView::drawLine(float x1, float y1, float x2, float y2, Rgb colour) {
-    if (pending_ == kMaxPendingLines) {
-        drawPendingLines();
-    }
-    lines_[pending_] = QLineF(x1, y1, x2, y2);
-    colours_[pending_] = colour;
-    ++pending_;
-}
-
-void SpectrumView::drawPendingLines() {
-    if (clearPending_) {
-        back_.fill(kBackground);
-        clearPending_ = false;
-    }
-    if (pending_ == 0) {
+    if (std::isnan(x1) || std::isnan(y1) || std::isnan(x2) || std::isnan(y2)) {
         return;
     }
-    QPainter painter(&back_);
-    std::size_t runStart = 0;
-    while (runStart < pending_) {
-        const Rgb colour = colours_[runStart];
-        std::size_t runEnd = runStart + 1;
-        while (runEnd < pending_ && colours_[runEnd] == colour) {
-            ++runEnd;
+    // Ends beyond kFarPx are pulled in to keep the walk below short and free of overflow; the
+    // pipeline's coordinates stay far inside that range.
+    const auto toPixel = [](float coordinate) {
+        return static_cast<int>(std::lround(std::clamp(coordinate, -kFarPx, kFarPx)));
+    };
+    int x = toPixel(x1);
+    int y = toPixel(y1);
+    const int endX = toPixel(x2);
+    const int endY = toPixel(y2);
+    const QRgb pixel = qRgb(colour.red, colour.green, colour.blue);
+    auto* const bits = reinterpret_cast<QRgb*>(back_.bits());
+    const qsizetype stride = back_.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
+
+    // Bresenham's walk from (x, y) to the other end, both ends included.
+    const int dx = std::abs(endX - x);
+    const int dy = -std::abs(endY - y);
+    const int stepX = x < endX ? 1 : -1;
+    const int stepY = y < endY ? 1 : -1;
+    int error = dx + dy;
+    for (;;) {
+        if (x >= 0 && x < kWidthPx && y >= 0 && y < kHeightPx) {
+            bits[y * stride + x] = pixel;
         }
-        painter.setPen(QColor(colour.red, colour.green, colour.blue));
-        painter.drawLines(&lines_[runStart], static_cast<int>(runEnd - runStart));
-        runStart = runEnd;
+        if (x == endX && y == endY) {
+            break;
+        }
+        const int twice = 2 * error;
+        if (twice >= dy) {
+            error += dy;
+            x += stepX;
+        }
+        if (twice <= dx) {
+            error += dx;
+            y += stepY;
+        }
     }
-    pending_ = 0;
 }
 
 void SpectrumView::presentPicture() {
-    drawPendingLines();
     std::swap(back_, shown_);
     ++presented_;
     // At once rather than through update(): the level bars and lamps changed by this buffer
