@@ -34,24 +34,18 @@ class BufferPipelineTest : public ::testing::Test {
   protected:
     BufferPipelineTest() { applyStartupDefaults(state); }
 
-    std::vector<RecordingView::Line> markers() const {
+    // The lines of the last buffer that are channel markers (or, with false, graph elements).
+    std::vector<RecordingView::Line> lines(bool wantMarkers) const {
         std::vector<RecordingView::Line> found;
         for (const auto& line : view.lines) {
-            if (isMarker(line)) {
+            if (isMarker(line) == wantMarkers) {
                 found.push_back(line);
             }
         }
         return found;
     }
-    std::vector<RecordingView::Line> graphLines() const {
-        std::vector<RecordingView::Line> found;
-        for (const auto& line : view.lines) {
-            if (!isMarker(line)) {
-                found.push_back(line);
-            }
-        }
-        return found;
-    }
+    std::vector<RecordingView::Line> markers() const { return lines(true); }
+    std::vector<RecordingView::Line> graphLines() const { return lines(false); }
 
     SharedState state;
     RecordingView view;
