@@ -172,6 +172,8 @@ TEST_F(AnalyzeTest, UnreadableAudioIsARuntimeErrorOnOneLine) {
         writeBytes("lying.flac", {std::begin(kLyingFlac), std::end(kLyingFlac)});
     const AudioFile loaded = loadAudioFile(flac);
     EXPECT_FALSE(loaded.ok());
+    EXPECT_NE(loaded.error.find(flac), std::string::npos) << loaded.error;
+    EXPECT_TRUE(loaded.samples.empty());
     EXPECT_LT(loaded.samples.capacity(), std::size_t{64} << 20);
     for (const std::string& file : {path("missing.wav"), path("missing.u8"), flac}) {
         const test::CliResult result = run({file});
