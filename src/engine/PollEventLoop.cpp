@@ -6,12 +6,13 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <csignal>
 #include <limits>
 #include <stdexcept>
 #include <string>
 #include <system_error>
+
+#include "engine/MonotonicClock.h"
 
 namespace kalindor {
 
@@ -27,12 +28,6 @@ extern "C" void onWatchedSignal(int signal) {
     // A full pipe already holds a pending signal; losing this byte changes nothing.
     [[maybe_unused]] const ssize_t written = ::write(gSignalPipe[1], &number, 1);
     errno = savedErrno;
-}
-
-std::int64_t monotonicMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
 }
 
 }  // namespace

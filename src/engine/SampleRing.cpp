@@ -1,6 +1,6 @@
 #include "engine/SampleRing.h"
 
-#include <chrono>
+#include "engine/MonotonicClock.h"
 
 namespace kalindor {
 
@@ -15,12 +15,6 @@ SampleRing::SampleRing() noexcept {
         sample.store(kSilence, std::memory_order_relaxed);
     }
     reset();
-}
-
-std::int64_t SampleRing::monotonicMs() noexcept {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
 }
 
 void SampleRing::reset() noexcept {

@@ -40,8 +40,6 @@ class SampleRing {
     std::int64_t msSinceLastWrite() const noexcept;
 
   private:
-    static std::int64_t monotonicMs() noexcept;
-
     // Byte-wide atomics so that a take racing a wrap-around is a detected retry, not a data
     // race; relaxed accesses cost nothing more than plain ones on common hardware.
     std::array<std::atomic<std::uint8_t>, kCapacity> samples_;

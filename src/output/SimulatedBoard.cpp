@@ -1,26 +1,17 @@
 #include "output/SimulatedBoard.h"
 
 #include <cerrno>
-#include <chrono>
 #include <cinttypes>
 #include <cstring>
 #include <utility>
 
+#include "engine/MonotonicClock.h"
+
 namespace kalindor {
-
-namespace {
-
-std::int64_t steadyClockMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-}  // namespace
 
 SimulatedBoard::SimulatedBoard(std::FILE* log, Clock clockMs, ProblemHandler onProblem)
     : log_(log),
-      clockMs_(clockMs ? std::move(clockMs) : Clock(steadyClockMs)),
+      clockMs_(clockMs ? std::move(clockMs) : Clock(monotonicMs)),
       onProblem_(std::move(onProblem)),
       startMs_(clockMs_()) {}
 

@@ -1,19 +1,14 @@
 #include "output/UsbIoBoard.h"
 
 #include <array>
-#include <chrono>
 #include <cstdio>
 #include <utility>
+
+#include "engine/MonotonicClock.h"
 
 namespace kalindor {
 
 namespace {
-
-std::int64_t steadyClockMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 std::string idText(std::uint16_t vendorId, std::uint16_t productId) {
     std::array<char, 16> text{};
@@ -28,7 +23,7 @@ UsbIoBoard::UsbIoBoard(std::unique_ptr<UsbTransport> transport, std::uint16_t ve
     : transport_(std::move(transport)),
       vendorId_(vendorId),
       productId_(productId),
-      clockMs_(clockMs ? std::move(clockMs) : Clock(steadyClockMs)),
+      clockMs_(clockMs ? std::move(clockMs) : Clock(monotonicMs)),
       onProblem_(std::move(onProblem)) {}
 
 UsbIoBoard::~UsbIoBoard() {
