@@ -13,34 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "AllocationCounter.h"
 #include "engine/AudioFile.h"
 #include "engine/BufferPipeline.h"
 #include "engine/ControlUpdates.h"
 #include "engine/OfflineAnalysis.h"
 #include "engine/RealFft.h"
-
-namespace {
-
-std::atomic<std::int64_t> allocationCount{0};
-
-}  // namespace
-
-// Every heap allocation of the program passes here, so a benchmark can count its own. GCC
-// takes the free() of a replaced operator delete for a mismatch once both are inlined.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
-    allocationCount.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace {
 

@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "AllocationCounter.h"
 #include "engine/Capture.h"
 #include "engine/ControlUpdates.h"
 #include "engine/Engine.h"
@@ -38,30 +39,9 @@
 
 namespace {
 
-std::atomic<bool> countingAllocations{false};
-std::atomic<std::int64_t> countedAllocations{0};
+std::int64_t countedAllocations = 0;  // made while the per-buffer path ran
 
 }  // namespace
-
-// Every heap allocation of the program passes here; only those made while the per-buffer path
-// runs are counted. GCC takes the free() of a replaced operator delete for a mismatch once both
-// are inlined.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
-    if (countingAllocations.load(std::memory_order_relaxed)) {
-        countedAllocations.fetch_add(1, std::memory_order_relaxed);
-    }
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace kalindor {
 namespace {
@@ -418,9 +398,9 @@ int runSoak(std::int64_t seconds) {
         const std::int64_t step = std::min<std::int64_t>(gapMs(random), endMs - clock.nowMs());
         const std::uint64_t before = engine.capture().buffersProcessed();
         const std::uint64_t skippedBefore = engine.capture().ticksSkipped();
-        countingAllocations.store(true);
+        const std::int64_t allocationsBefore = allocationCount.load();
         clock.advance(step);
-        countingAllocations.store(false);
+        countedAllocations += allocationCount.load() - allocationsBefore;
         buffers += engine.capture().buffersProcessed() - before;
         skipped += engine.capture().ticksSkipped() - skippedBefore;
         changeSomething(random, state, engine, folder, figures);
@@ -432,8 +412,7 @@ int runSoak(std::int64_t seconds) {
     std::filesystem::remove_all(folder);
 
     auto& automatonTimer = static_cast<VirtualClock::VirtualTimer&>(engine.timer3());
-    const double perBuffer =
-        buffers == 0 ? 0.0 : static_cast<double>(countedAllocations.load()) / buffers;
+    const double perBuffer = buffers == 0 ? 0.0 : static_cast<double>(countedAllocations) / buffers;
     std::printf("soak: %lld s of sound in %.1f s wall time (%.0fx real time)\n",
                 static_cast<long long>(seconds), wallSeconds, seconds / wallSeconds);
     std::printf(
@@ -448,7 +427,7 @@ int runSoak(std::int64_t seconds) {
                 static_cast<unsigned long long>(buffersAtStart),
                 static_cast<unsigned long long>(skipped));
     std::printf("  heap allocations in the per-buffer path: %lld (%.4f per buffer)\n",
-                static_cast<long long>(countedAllocations.load()), perBuffer);
+                static_cast<long long>(countedAllocations), perBuffer);
     std::printf("  RSS: %ld KiB at start, %ld KiB at end, peak %ld KiB\n", rssStartKib, rssEndKib,
                 peakResidentKib());
     std::printf("  device: %lld port writes, %lld probes, %lld direction writes\n",
@@ -459,7 +438,7 @@ int runSoak(std::int64_t seconds) {
     std::printf("  settings changed %d times: %d presets saved, %d loaded, %d Stop/Start\n",
                 figures.settingChanges, figures.presetsSaved, figures.presetsLoaded, figures.stops);
     bool ok = true;
-    if (countedAllocations.load() != 0) {
+    if (countedAllocations != 0) {
         std::fprintf(stderr, "soak: the per-buffer path allocated\n");
         ok = false;
     }
