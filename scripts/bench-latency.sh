@@ -33,34 +33,19 @@ cli=$(cd "$(dirname "$0")/.." && pwd)/$build/src/cli/kalindor-cli
 [ -x "$cli" ] || { echo "bench-latency: $cli is not built" >&2; exit 1; }
 
 work=$(mktemp -d /tmp/kalindor-bench.XXXXXX)
-server_pid=""
-keeper_pid=""
+pids=()
 cleanup() {
-  [ -n "$keeper_pid" ] && kill "$keeper_pid" 2>/dev/null || true
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
+  for (( i = ${#pids[@]} - 1; i >= 0; i-- )); do
+    kill "${pids[i]}" 2>/dev/null || true
+  done
   wait 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-export HOME=$work XDG_RUNTIME_DIR=$work XDG_CONFIG_HOME=$work
-export PULSE_RUNTIME_PATH=$work/runtime PULSE_STATE_PATH=$work/state
-export PULSE_SERVER=unix:$work/native PULSE_COOKIE=$work/cookie
+source "$(dirname "$0")/private-pulse.sh"
 sink=kalindor_sink
-cat >"$work/server.pa" <<CONF
-load-module module-native-protocol-unix socket=$work/native auth-anonymous=1
-load-module module-null-sink sink_name=$sink rate=32000 channels=1
-set-default-sink $sink
-set-default-source $sink.monitor
-CONF
-pulseaudio -n -F "$work/server.pa" --daemonize=no --exit-idle-time=-1 --disallow-exit \
-  --log-target=file:"$work/server.log" &
-server_pid=$!
-for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
-pactl info >/dev/null
-pacat --playback --latency-msec="${KALINDOR_BENCH_KEEPER_MS:-20}" -d "$sink" /dev/zero &
-keeper_pid=$!
-sleep 2.5
+start_private_pulse "$work" "$sink" "${KALINDOR_BENCH_KEEPER_MS:-20}"
 
 lead_ms=500
 period_ms=1013

@@ -36,29 +36,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A private server: everything it and its clients look at lives in the work folder.
+source scripts/private-pulse.sh
 sink=kalindor_soak
-cat >"$work/server.pa" <<EOF
-load-module module-native-protocol-unix socket=$work/native auth-anonymous=1
-load-module module-null-sink sink_name=$sink rate=32000 channels=1
-set-default-sink $sink
-set-default-source $sink.monitor
-EOF
-export HOME="$work" XDG_RUNTIME_DIR="$work" XDG_CONFIG_HOME="$work"
-export PULSE_RUNTIME_PATH="$work/runtime" PULSE_STATE_PATH="$work/state"
-export PULSE_SERVER="unix:$work/native" PULSE_COOKIE="$work/cookie"
-pulseaudio -n -F "$work/server.pa" --daemonize=no --exit-idle-time=-1 --disallow-exit \
-    --log-target=stderr 2>"$work/server.log" &
-pids+=($!)
-for _ in $(seq 100); do
-    pactl info >/dev/null 2>&1 && break
-    sleep 0.1
-done
-pactl info >/dev/null 2>&1 || { echo "soak-live.sh: the private server did not start" >&2; cat "$work/server.log" >&2; exit 1; }
-# An idle null sink renders ahead; a silent low-latency stream keeps its monitor current.
-pacat --playback --latency-msec=20 -d "$sink" /dev/zero 2>>"$work/players.log" &
-pids+=($!)
-sleep 2.5
+start_private_pulse "$work" "$sink"
 
 # Music, then a pause of 4 to 12 s, over and over.
 (
