@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "AllocationCounter.h"
-#include "engine/AudioFile.h"
-#include "engine/BufferPipeline.h"
-#include "engine/ControlUpdates.h"
-#include "engine/OfflineAnalysis.h"
-#include "engine/RealFft.h"
+#include "audio/AudioFile.h"
+#include "dsp/BufferPipeline.h"
+#include "core/ControlUpdates.h"
+#include "dsp/OfflineAnalysis.h"
+#include "dsp/RealFft.h"
 
 namespace {
 

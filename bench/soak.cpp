@@ -30,10 +30,10 @@
 #include <vector>
 
 #include "AllocationCounter.h"
-#include "engine/Capture.h"
-#include "engine/ControlUpdates.h"
+#include "capture/Capture.h"
+#include "core/ControlUpdates.h"
 #include "engine/Engine.h"
-#include "output/SimulatedBoard.h"
+#include "lights/SimulatedBoard.h"
 #include "presets/PresetFile.h"
 #include "presets/PresetValues.h"
 

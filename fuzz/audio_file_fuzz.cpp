@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "engine/AudioFile.h"
-#include "engine/ControlUpdates.h"
-#include "engine/OfflineAnalysis.h"
-#include "engine/PipelineView.h"
-#include "output/LightDevice.h"
+#include "audio/AudioFile.h"
+#include "core/ControlUpdates.h"
+#include "dsp/OfflineAnalysis.h"
+#include "core/PipelineView.h"
+#include "core/LightDevice.h"
 
 namespace kalindor {
 namespace {
@@ -126,11 +126,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else if (file.ok()) {
         const Decoded decoded = decodeDirectly(path);
         require(decoded.opened, "a loaded file opens");
-        if (decoded.rateHz == kCaptureRateHz) {
+        if (decoded.rateHz == kSampleRate) {
             require(file.samples.size() == decoded.frames, "at 32000 Hz one sample per frame");
         } else {
             const double expected =
-                static_cast<double>(decoded.frames) * kCaptureRateHz / decoded.rateHz;
+                static_cast<double>(decoded.frames) * kSampleRate / decoded.rateHz;
             require(std::fabs(static_cast<double>(file.samples.size()) - expected) <=
                         2.0 + expected * 0.001,
                     "the resampled length follows the rate");

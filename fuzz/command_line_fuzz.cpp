@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "engine/CommandLine.h"
-#include "engine/LaunchOptions.h"
-#include "engine/SharedState.h"
+#include "launch/CommandLine.h"
+#include "launch/LaunchOptions.h"
+#include "core/SharedState.h"
 
 namespace kalindor {
 namespace {

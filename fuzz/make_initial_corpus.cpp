@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/ControlUpdates.h"
+#include "core/ControlUpdates.h"
 #include "presets/PresetValues.h"
 
 namespace kalindor {

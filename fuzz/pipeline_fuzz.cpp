@@ -17,10 +17,10 @@
 
 #include "FuzzInput.h"
 #include "FuzzSupport.h"
-#include "engine/BufferPipeline.h"
-#include "engine/ControlUpdates.h"
-#include "engine/PipelineView.h"
-#include "output/LightDevice.h"
+#include "dsp/BufferPipeline.h"
+#include "core/ControlUpdates.h"
+#include "core/PipelineView.h"
+#include "core/LightDevice.h"
 
 namespace kalindor {
 namespace {

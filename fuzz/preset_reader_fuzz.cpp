@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "FuzzSupport.h"
-#include "engine/ControlUpdates.h"
+#include "core/ControlUpdates.h"
 #include "presets/PresetFile.h"
 #include "presets/PresetValues.h"
 

@@ -7,10 +7,10 @@
 #include <QPixmap>
 #include <QScreen>
 
-#include "ui/Form2.h"
-#include "ui/Form4.h"
-#include "ui/Form5.h"
-#include "ui/Form6.h"
+#include "ui/dialogs/Form2.h"
+#include "ui/dialogs/Form4.h"
+#include "ui/dialogs/Form5.h"
+#include "ui/dialogs/Form6.h"
 
 namespace kalindor::app {
 

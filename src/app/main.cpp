@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "Screenshots.h"
-#include "engine/LaunchOptions.h"
-#include "engine/SharedState.h"
-#include "engine/SoundInputFactory.h"
-#include "output/LightDeviceFactory.h"
+#include "launch/LaunchOptions.h"
+#include "core/SharedState.h"
+#include "audio/SoundInputFactory.h"
+#include "lights/LightDeviceFactory.h"
 #include "ui/Form1.h"
 #include "ui/QtTimerPort.h"
 #include "ui/QtUserDialogs.h"

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "cli/Commands.h"
-#include "engine/AudioFile.h"
-#include "engine/ControlUpdates.h"
-#include "engine/OfflineAnalysis.h"
-#include "engine/PipelineView.h"
-#include "output/SimulatedBoard.h"
+#include "audio/AudioFile.h"
+#include "core/ControlUpdates.h"
+#include "dsp/OfflineAnalysis.h"
+#include "core/PipelineView.h"
+#include "lights/SimulatedBoard.h"
 #include "presets/PresetFile.h"
 
 namespace kalindor::cli {

@@ -1,7 +1,7 @@
 #include <cstdio>
 
 #include "cli/Commands.h"
-#include "engine/SoundInputFactory.h"
+#include "audio/SoundInputFactory.h"
 
 namespace kalindor::cli {
 

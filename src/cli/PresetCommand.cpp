@@ -2,7 +2,7 @@
 #include <string>
 
 #include "cli/Commands.h"
-#include "engine/ControlUpdates.h"
+#include "core/ControlUpdates.h"
 #include "presets/PresetFile.h"
 
 namespace kalindor::cli {

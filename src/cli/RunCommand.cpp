@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "cli/Commands.h"
-#include "engine/Capture.h"
-#include "engine/ControlUpdates.h"
+#include "capture/Capture.h"
+#include "core/ControlUpdates.h"
 #include "engine/Engine.h"
-#include "engine/LaunchOptions.h"
-#include "engine/PollEventLoop.h"
-#include "engine/SoundInputFactory.h"
-#include "output/LightDeviceFactory.h"
+#include "launch/LaunchOptions.h"
+#include "platform/PollEventLoop.h"
+#include "audio/SoundInputFactory.h"
+#include "lights/LightDeviceFactory.h"
 #include "presets/PresetFile.h"
 
 namespace kalindor::cli {

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "engine/Capture.h"
+#include "capture/Capture.h"
 
 namespace kalindor {
 

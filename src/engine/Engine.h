@@ -6,13 +6,13 @@
 #include <optional>
 #include <string>
 
-#include "engine/BufferPipeline.h"
-#include "engine/PipelineView.h"
-#include "engine/SharedState.h"
-#include "engine/SoundInput.h"
-#include "engine/TimerPort.h"
-#include "output/EffectsAutomaton.h"
-#include "output/LightDevice.h"
+#include "dsp/BufferPipeline.h"
+#include "core/PipelineView.h"
+#include "core/SharedState.h"
+#include "core/SoundInput.h"
+#include "core/TimerPort.h"
+#include "effects/EffectsAutomaton.h"
+#include "core/LightDevice.h"
 
 namespace kalindor {
 

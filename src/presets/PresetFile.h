@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "engine/SharedState.h"
+#include "core/SharedState.h"
 #include "presets/PresetError.h"
 #include "presets/PresetValues.h"
 

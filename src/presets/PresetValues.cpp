@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "engine/ControlUpdates.h"
+#include "core/ControlUpdates.h"
 
 namespace kalindor {
 

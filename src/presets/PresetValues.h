@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/SharedState.h"
+#include "core/SharedState.h"
 #include "presets/PresetError.h"
 
 namespace kalindor {

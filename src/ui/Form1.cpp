@@ -11,17 +11,17 @@
 #include <QSignalBlocker>
 #include <QSlider>
 
-#include "engine/CommandLine.h"
-#include "engine/ControlUpdates.h"
+#include "launch/CommandLine.h"
+#include "core/ControlUpdates.h"
 #include "presets/PresetFile.h"
-#include "ui/Form2.h"
-#include "ui/Form4.h"
-#include "ui/Form5.h"
-#include "ui/Form6.h"
-#include "ui/LevelBar.h"
-#include "ui/SpectrumView.h"
-#include "ui/Twips.h"
-#include "ui/WrappingCheckBox.h"
+#include "ui/dialogs/Form2.h"
+#include "ui/dialogs/Form4.h"
+#include "ui/dialogs/Form5.h"
+#include "ui/dialogs/Form6.h"
+#include "ui/widgets/LevelBar.h"
+#include "ui/widgets/SpectrumView.h"
+#include "ui/widgets/Twips.h"
+#include "ui/widgets/WrappingCheckBox.h"
 
 namespace kalindor::ui {
 

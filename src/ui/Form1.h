@@ -7,11 +7,11 @@
 #include <string>
 
 #include "engine/Engine.h"
-#include "engine/PipelineView.h"
-#include "engine/SharedState.h"
-#include "engine/SoundInput.h"
-#include "engine/TimerPort.h"
-#include "output/LightDevice.h"
+#include "core/PipelineView.h"
+#include "core/SharedState.h"
+#include "core/SoundInput.h"
+#include "core/TimerPort.h"
+#include "core/LightDevice.h"
 #include "ui/UserDialogs.h"
 
 class QAction;

@@ -2,7 +2,7 @@
 
 #include <QElapsedTimer>
 
-#include "engine/TimerPort.h"
+#include "core/TimerPort.h"
 
 namespace kalindor::ui {
 

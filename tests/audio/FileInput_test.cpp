@@ -1,5 +1,5 @@
 // The file backend plays in real time, loops, and ends; kalindor-cli run takes a file as input.
-#include "engine/FileSoundInput.h"
+#include "audio/FileSoundInput.h"
 
 #include <gtest/gtest.h>
 

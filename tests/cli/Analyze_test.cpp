@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/AudioFile.h"
-#include "engine/ControlUpdates.h"
-#include "engine/OfflineAnalysis.h"
+#include "audio/AudioFile.h"
+#include "core/ControlUpdates.h"
+#include "dsp/OfflineAnalysis.h"
 #include "presets/PresetFile.h"
 #include "support/FakeLightDevice.h"
 #include "support/TestFiles.h"

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "engine/ControlUpdates.h"
+#include "core/ControlUpdates.h"
 #include "presets/PresetValues.h"
 #include "support/TestFiles.h"
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/Capture.h"
-#include "engine/ControlUpdates.h"
+#include "capture/Capture.h"
+#include "core/ControlUpdates.h"
 #include "support/FakeLightDevice.h"
 #include "support/FakeSoundInput.h"
 #include "support/RecordingView.h"

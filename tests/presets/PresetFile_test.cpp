@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <set>
 
-#include "engine/ControlUpdates.h"
+#include "core/ControlUpdates.h"
 #include "support/TestFiles.h"
 
 namespace kalindor {

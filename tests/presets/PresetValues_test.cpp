@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/ControlUpdates.h"
+#include "core/ControlUpdates.h"
 
 namespace kalindor {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "output/LightDevice.h"
+#include "core/LightDevice.h"
 
 namespace kalindor::test {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/SoundInput.h"
+#include "core/SoundInput.h"
 
 namespace kalindor::test {
 

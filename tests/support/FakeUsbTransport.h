@@ -4,7 +4,7 @@
 #include <deque>
 #include <vector>
 
-#include "output/UsbTransport.h"
+#include "lights/usb/UsbTransport.h"
 
 namespace kalindor::test {
 

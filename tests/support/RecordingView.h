@@ -3,7 +3,7 @@
 #include <array>
 #include <vector>
 
-#include "engine/PipelineView.h"
+#include "core/PipelineView.h"
 
 namespace kalindor::test {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <numbers>
 
-#include "engine/SoundInput.h"
+#include "core/SoundInput.h"
 
 namespace kalindor::test {
 

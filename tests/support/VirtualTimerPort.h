@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/TimerPort.h"
+#include "core/TimerPort.h"
 
 namespace kalindor::test {
 

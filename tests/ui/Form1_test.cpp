@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "UiTestSupport.h"
-#include "ui/SpectrumView.h"
+#include "ui/widgets/SpectrumView.h"
 
 using namespace kalindor;
 using namespace kalindor::ui;

@@ -9,9 +9,9 @@
 #include <memory>
 
 #include "UiTestSupport.h"
-#include "engine/ControlUpdates.h"
+#include "core/ControlUpdates.h"
 #include "presets/PresetFile.h"
-#include "ui/Form2.h"
+#include "ui/dialogs/Form2.h"
 
 using namespace kalindor;
 using namespace kalindor::ui;

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/SharedState.h"
+#include "core/SharedState.h"
 #include "support/FakeLightDevice.h"
 #include "support/FakeSoundInput.h"
 #include "support/VirtualTimerPort.h"
 #include "ui/Form1.h"
-#include "ui/LevelBar.h"
+#include "ui/widgets/LevelBar.h"
 #include "ui/UserDialogs.h"
 
 namespace kalindor::ui::test {

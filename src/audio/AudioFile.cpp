@@ -1,0 +1,250 @@
+#include "audio/AudioFile.h"
+
+#include <samplerate.h>
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace kalindor {
+
+namespace {
+
+constexpr std::size_t kChunkFrames = 16384;  // frames read, mixed and resampled at a time
+// Most samples reserved up front from the length a header claims (10 minutes of capture
+// format). A header can claim any length, so a longer file grows the vector as it is read.
+constexpr double kMaxReservedSamples = 10.0 * 60.0 * kSampleRate;
+
+bool endsWith(const std::string& text, const std::string& suffix) {
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+AudioFile failure(std::string text) {
+    AudioFile file;
+    file.error = std::move(text);
+    return file;
+}
+
+AudioFile loadRaw(const std::string& path) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(std::fopen(path.c_str(), "rb"),
+                                                           &std::fclose);
+    if (!stream) {
+        return failure("cannot open " + path + ": " + std::strerror(errno));
+    }
+    AudioFile file;
+    std::vector<std::uint8_t> chunk(65536);
+    while (true) {
+        const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), stream.get());
+        file.samples.insert(file.samples.end(), chunk.begin(),
+                            chunk.begin() + static_cast<std::ptrdiff_t>(got));
+        if (got < chunk.size()) {
+            break;
+        }
+    }
+    if (std::ferror(stream.get())) {
+        return failure("cannot read " + path + ": " + std::strerror(errno));
+    }
+    return file;
+}
+
+struct SndfileCloser {
+    void operator()(SNDFILE* handle) const { sf_close(handle); }
+};
+
+struct ResamplerDeleter {
+    void operator()(SRC_STATE* state) const { src_delete(state); }
+};
+
+// Turns interleaved float frames into capture-format samples chunk by chunk: mono mix (mean
+// of the channels), resampling to 32000 Hz when the rate differs, 8-bit conversion. Keeps
+// the resampler's state between chunks, so a file never has to be held as floats.
+class CaptureFormatConverter {
+  public:
+    // Returns an empty string when the format can be converted, else the reason.
+    std::string open(int channels, int rateHz) {
+        if (channels < 1) {
+            return "no audio channels";
+        }
+        if (rateHz <= 0) {
+            return "invalid sample rate " + std::to_string(rateHz) + " Hz";
+        }
+        channels_ = channels;
+        if (rateHz == kSampleRate) {
+            return {};
+        }
+        ratio_ = static_cast<double>(kSampleRate) / rateHz;
+        if (!src_is_valid_ratio(ratio_)) {
+            return "sample rate " + std::to_string(rateHz) + " Hz cannot be converted to " +
+                   std::to_string(kSampleRate) + " Hz";
+        }
+        int error = 0;
+        // The fastest sinc converter is far cleaner than the 8-bit result needs.
+        resampler_.reset(src_new(SRC_SINC_FASTEST, 1, &error));
+        if (!resampler_) {
+            return src_strerror(error);
+        }
+        resampled_.resize(static_cast<std::size_t>(std::ceil(kChunkFrames * ratio_)) + 64);
+        return {};
+    }
+
+    // Appends the samples for `frames` frames (at most kChunkFrames).
+    std::string append(const float* interleaved, std::size_t frames,
+                       std::vector<std::uint8_t>& out) {
+        mono_.resize(frames);
+        for (std::size_t f = 0; f < frames; ++f) {
+            const float* frame = interleaved + f * static_cast<std::size_t>(channels_);
+            double sum = 0.0;
+            for (int c = 0; c < channels_; ++c) {
+                sum += frame[c];
+            }
+            mono_[f] = static_cast<float>(sum / channels_);
+        }
+        if (!resampler_) {
+            const std::size_t base = out.size();
+            out.resize(base + frames);
+            for (std::size_t f = 0; f < frames; ++f) {
+                out[base + f] = toCaptureSample(mono_[f]);
+            }
+            return {};
+        }
+        // The resampler only drains its tail when the end is flagged together with the last
+        // input, so every chunk waits until the next one (or finish) arrives.
+        std::string reason = resample(pending_.data(), pending_.size(), false, out);
+        pending_.swap(mono_);
+        return reason;
+    }
+
+    // Converts what is still held; call once after the last append.
+    std::string finish(std::vector<std::uint8_t>& out) {
+        if (!resampler_) {
+            return {};
+        }
+        std::string reason = resample(pending_.data(), pending_.size(), true, out);
+        pending_.clear();
+        return reason;
+    }
+
+  private:
+    std::string resample(const float* input, std::size_t frames, bool endOfInput,
+                         std::vector<std::uint8_t>& out) {
+        SRC_DATA data{};
+        data.data_in = input;
+        data.input_frames = static_cast<long>(frames);
+        data.src_ratio = ratio_;
+        data.end_of_input = endOfInput ? 1 : 0;
+        while (true) {
+            data.data_out = resampled_.data();
+            data.output_frames = static_cast<long>(resampled_.size());
+            if (const int error = src_process(resampler_.get(), &data); error != 0) {
+                return src_strerror(error);
+            }
+            const std::size_t base = out.size();
+            const auto generated = static_cast<std::size_t>(data.output_frames_gen);
+            out.resize(base + generated);
+            for (std::size_t i = 0; i < generated; ++i) {
+                out[base + i] = toCaptureSample(resampled_[i]);
+            }
+            data.data_in += data.input_frames_used;
+            data.input_frames -= data.input_frames_used;
+            // Done when the input is used up and, at the end, nothing more comes out.
+            if (data.input_frames == 0 && (!endOfInput || data.output_frames_gen == 0)) {
+                return {};
+            }
+        }
+    }
+
+    int channels_ = 1;
+    double ratio_ = 1.0;
+    std::unique_ptr<SRC_STATE, ResamplerDeleter> resampler_;
+    std::vector<float> mono_;
+    std::vector<float> pending_;  // mono input not yet given to the resampler
+    std::vector<float> resampled_;
+};
+
+}  // namespace
+
+bool isRawCaptureFileName(const std::string& path) {
+    return endsWith(path, ".u8") || endsWith(path, ".raw");
+}
+
+std::uint8_t toCaptureSample(float x) {
+    if (std::isnan(x)) {
+        return 128;
+    }
+    const double value = 128.0 + 127.0 * static_cast<double>(x);
+    if (value <= 0.0) {
+        return 0;
+    }
+    if (value >= 255.0) {
+        return 255;
+    }
+    // Halves away from zero, without a libm call per sample: the whole part and the
+    // fraction of a positive double below 256 are exact.
+    const int whole = static_cast<int>(value);
+    return static_cast<std::uint8_t>(whole + (value - whole >= 0.5 ? 1 : 0));
+}
+
+std::string convertToCaptureFormat(const float* interleaved, std::size_t frames, int channels,
+                                   int rateHz, std::vector<std::uint8_t>& out) {
+    out.clear();
+    CaptureFormatConverter converter;
+    if (std::string reason = converter.open(channels, rateHz); !reason.empty()) {
+        return reason;
+    }
+    for (std::size_t done = 0; done < frames; done += kChunkFrames) {
+        const std::size_t count = std::min(kChunkFrames, frames - done);
+        const float* chunk = interleaved + done * static_cast<std::size_t>(channels);
+        if (std::string reason = converter.append(chunk, count, out); !reason.empty()) {
+            return reason;
+        }
+    }
+    return converter.finish(out);
+}
+
+AudioFile loadAudioFile(const std::string& path) {
+    if (isRawCaptureFileName(path)) {
+        return loadRaw(path);
+    }
+    SF_INFO info{};
+    std::unique_ptr<SNDFILE, SndfileCloser> handle(sf_open(path.c_str(), SFM_READ, &info));
+    if (!handle) {
+        return failure("cannot open " + path + ": " + sf_strerror(nullptr));
+    }
+    CaptureFormatConverter converter;
+    if (const std::string reason = converter.open(info.channels, info.samplerate);
+        !reason.empty()) {
+        return failure("cannot convert " + path + ": " + reason);
+    }
+    AudioFile file;
+    if (info.frames > 0 && info.frames < (sf_count_t{1} << 31)) {
+        file.samples.reserve(static_cast<std::size_t>(std::min(
+            kMaxReservedSamples,
+            std::ceil(static_cast<double>(info.frames) * kSampleRate / info.samplerate))));
+    }
+    std::vector<float> chunk(kChunkFrames * static_cast<std::size_t>(info.channels));
+    while (true) {
+        const sf_count_t got = sf_readf_float(handle.get(), chunk.data(), kChunkFrames);
+        if (got <= 0) {
+            break;
+        }
+        if (const std::string reason =
+                converter.append(chunk.data(), static_cast<std::size_t>(got), file.samples);
+            !reason.empty()) {
+            return failure("cannot convert " + path + ": " + reason);
+        }
+    }
+    if (sf_error(handle.get()) != SF_ERR_NO_ERROR) {
+        return failure("cannot read " + path + ": " + sf_strerror(handle.get()));
+    }
+    if (const std::string reason = converter.finish(file.samples); !reason.empty()) {
+        return failure("cannot convert " + path + ": " + reason);
+    }
+    return file;
+}
+
+}  // namespace kalindor

@@ -1,0 +1,55 @@
+#include "dsp/GraphGeometry.h"
+
+#include <array>
+#include <cmath>
+
+#include "core/SharedState.h"
+
+namespace kalindor {
+
+namespace {
+
+constexpr int kPointCount = 256;
+
+constexpr std::array<Rgb, kChannelCount> kMarkerColours{{
+    {255, 0, 0},      // red
+    {255, 0, 255},    // magenta
+    {255, 255, 0},    // yellow
+    {0, 255, 0},      // green
+    {0, 255, 255},    // cyan
+    {0, 0, 255},      // blue
+    {192, 192, 255},  // light blue
+    {255, 255, 255},  // white
+}};
+
+}  // namespace
+
+const std::array<float, 256>& logXTable() {
+    static const std::array<float, kPointCount> table = [] {
+        std::array<float, kPointCount> x{};
+        for (int p = 1; p < kPointCount; ++p) {
+            x[p] = static_cast<float>(std::log(static_cast<double>(p)) * kLogXPixelsPerNeper);
+        }
+        return x;
+    }();
+    return table;
+}
+
+float graphX(int p, bool xScaleLog) {
+    if (!xScaleLog) {
+        return static_cast<float>(p);
+    }
+    if (p < 1 || p >= kPointCount) {
+        return 0.0f;
+    }
+    return logXTable()[p];
+}
+
+Rgb markerColour(int ch) {
+    if (ch < 0 || ch >= kChannelCount) {
+        return kBlack;
+    }
+    return kMarkerColours[ch];
+}
+
+}  // namespace kalindor

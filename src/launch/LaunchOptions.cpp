@@ -1,0 +1,222 @@
+#include "launch/LaunchOptions.h"
+
+#include <charconv>
+#include <cmath>
+#include <string_view>
+
+#include "core/ControlUpdates.h"
+
+namespace kalindor {
+
+namespace {
+
+constexpr double kMaxRunSeconds = 365.0 * 24 * 3600;  // a year; guards the ms conversion
+
+std::optional<int> wholeNumber(std::string_view text, int low, int high) {
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc{} || end != text.data() + text.size() || value < low || value > high) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// Exactly 1 to 4 hexadecimal digits.
+std::optional<std::uint16_t> hex16(std::string_view text) {
+    if (text.empty() || text.size() > 4) {
+        return std::nullopt;
+    }
+    unsigned value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+    if (ec != std::errc{} || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint16_t>(value);
+}
+
+// Seconds as digits with an optional fraction ("2", "0.5"), more than 0; returned in ms.
+std::optional<std::int64_t> durationMs(std::string_view text) {
+    if (text.empty() || text.front() < '0' || text.front() > '9') {
+        return std::nullopt;
+    }
+    double seconds = 0.0;
+    const auto [end, ec] =
+        std::from_chars(text.data(), text.data() + text.size(), seconds, std::chars_format::fixed);
+    if (ec != std::errc{} || end != text.data() + text.size() || !(seconds > 0.0) ||
+        seconds > kMaxRunSeconds) {
+        return std::nullopt;
+    }
+    const auto ms = static_cast<std::int64_t>(std::llround(seconds * 1000.0));
+    return ms > 0 ? std::optional<std::int64_t>(ms) : std::nullopt;
+}
+
+struct Parser {
+    LaunchProgram program;
+    LaunchParse result;
+
+    // Applies one option with its value; false (and result.error set) when it is not valid.
+    bool apply(std::string_view name, std::string_view value) {
+        LaunchOptions& options = result.options;
+        const auto bad = [&](std::string_view expected) {
+            result.error = "invalid value '" + std::string(value) + "' for --" + std::string(name) +
+                           " (expected " + std::string(expected) + ")";
+            return false;
+        };
+        if (name == "input") {
+            if (value.empty()) {
+                return bad("default, monitor, a source name or a file");
+            }
+            options.input = std::string(value);
+        } else if (name == "device") {
+            if (value == "usb") {
+                options.device = DeviceChoice::kUsb;
+            } else if (value == "sim") {
+                options.device = DeviceChoice::kSim;
+            } else if (value == "none") {
+                options.device = DeviceChoice::kNone;
+            } else {
+                return bad("usb, sim or none");
+            }
+        } else if (name == "usb-id") {
+            const std::size_t colon = value.find(':');
+            const auto vendor =
+                colon == std::string_view::npos ? std::nullopt : hex16(value.substr(0, colon));
+            const auto product =
+                colon == std::string_view::npos ? std::nullopt : hex16(value.substr(colon + 1));
+            if (!vendor || !product) {
+                return bad("VVVV:PPPP in hexadecimal");
+            }
+            options.usbVendorId = *vendor;
+            options.usbProductId = *product;
+        } else if (name == "for") {
+            const auto ms = durationMs(value);
+            if (!ms) {
+                return bad("seconds, more than 0");
+            }
+            options.runForMs = ms;
+        } else if (name == "no-signal") {
+            const auto seconds = wholeNumber(value, kNoSignalSecondsMin, kNoSignalSecondsMax);
+            if (!seconds) {
+                return bad("1..10");
+            }
+            options.noSignalSeconds = *seconds;
+        } else if (name == "effects") {
+            if (value == "off") {
+                options.effects = EffectsChoice::kOff;
+            } else if (value == "fire") {
+                options.effects = EffectsChoice::kFire;
+            } else if (value == "wave") {
+                options.effects = EffectsChoice::kWave;
+            } else if (value == "random") {
+                options.effects = EffectsChoice::kRandom;
+            } else {
+                return bad("off, fire, wave or random");
+            }
+        } else {
+            const auto speed = wholeNumber(value, kEffectSpeedMin, kEffectSpeedMax);
+            if (!speed) {
+                return bad("1..10");
+            }
+            options.effectSpeed = *speed;
+        }
+        return true;
+    }
+
+    bool takesValue(std::string_view name) const {
+        if (name == "input" || name == "device" || name == "usb-id") {
+            return true;
+        }
+        return program == LaunchProgram::kCliRun && (name == "for" || name == "no-signal" ||
+                                                     name == "effects" || name == "effect-speed");
+    }
+
+    void run(std::span<const std::string> args) {
+        std::string& text = result.options.commandText;
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            const std::string_view arg = args[i];
+            if (!arg.starts_with("--")) {
+                if (!text.empty()) {
+                    text += ' ';
+                }
+                text += arg;
+                continue;
+            }
+            const std::size_t equals = arg.find('=');
+            const std::string_view name = arg.substr(
+                2, equals == std::string_view::npos ? std::string_view::npos : equals - 2);
+            if (name == "help" && equals == std::string_view::npos) {
+                result.options.helpRequested = true;
+                return;
+            }
+            if (!takesValue(name)) {
+                result.error = "unknown option '" + std::string(arg) + "'";
+                return;
+            }
+            std::string_view value;
+            if (equals != std::string_view::npos) {
+                value = arg.substr(equals + 1);
+            } else if (i + 1 < args.size() && !args[i + 1].starts_with("--")) {
+                value = args[++i];
+            } else {
+                result.error = "option --" + std::string(name) + " needs a value";
+                return;
+            }
+            if (!apply(name, value)) {
+                return;
+            }
+        }
+        result.options.command = parseCommandLine(text);
+    }
+};
+
+}  // namespace
+
+LaunchParse parseLaunchOptions(std::span<const std::string> args, LaunchProgram program) {
+    Parser parser{program, {}};
+    parser.run(args);
+    return std::move(parser.result);
+}
+
+std::string launchOptionsHelp(LaunchProgram program) {
+    std::string help =
+        "  --input default|monitor|NAME|FILE\n"
+        "        Sound source: the default input, the monitor of the default output, a source\n"
+        "        by name, or an audio file played as if captured (default: default).\n"
+        "  --device usb|sim|none\n"
+        "        Light output: the USB board, a simulated board, or none (default: usb).\n"
+        "  --usb-id VVVV:PPPP\n"
+        "        USB vendor and product id of the board, hexadecimal (default: 03EB:21FF).\n";
+    if (program == LaunchProgram::kCliRun) {
+        help +=
+            "  --for SECONDS\n"
+            "        Stop after this many seconds (default: run until SIGINT or SIGTERM).\n"
+            "  --no-signal 1..10\n"
+            "        Seconds without a new light pattern before the effects start (default: 1).\n"
+            "  --effects off|fire|wave|random\n"
+            "        Effect shown while there is no signal, or off (default: fire).\n"
+            "  --effect-speed 1..10\n"
+            "        Tenths of a second per effect step (default: 10).\n";
+    }
+    help += "  --help\n        Show this help and exit.\n";
+    return help;
+}
+
+void applyAutomatonOptions(const LaunchOptions& options, SharedState& state) {
+    setNoSignalSeconds(state, options.noSignalSeconds);
+    setEffectSpeed(state, options.effectSpeed);
+    state.AutomatonDisabled = options.effects == EffectsChoice::kOff;
+    switch (options.effects) {
+        case EffectsChoice::kWave:
+            state.EffectKind = kRunningWave;
+            break;
+        case EffectsChoice::kRandom:
+            state.EffectKind = kRandomEffect;
+            break;
+        case EffectsChoice::kOff:
+        case EffectsChoice::kFire:
+            state.EffectKind = kRunningFire;
+            break;
+    }
+}
+
+}  // namespace kalindor

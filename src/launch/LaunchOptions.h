@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "launch/CommandLine.h"
+#include "core/SharedState.h"
+
+namespace kalindor {
+
+// Which program's options are parsed. Both executables share the common options; `kalindor-cli
+// run` adds the automaton and duration options (the window sets those in its dialog instead).
+enum class LaunchProgram { kWindow, kCliRun };
+
+enum class DeviceChoice { kUsb, kSim, kNone };  // the real board, the simulated one, no board
+
+enum class EffectsChoice { kOff, kFire, kWave, kRandom };
+
+inline constexpr std::uint16_t kDefaultUsbVendorId = 0x03EB;
+inline constexpr std::uint16_t kDefaultUsbProductId = 0x21FF;
+
+struct LaunchOptions {
+    // Common options.
+    std::string input = "default";  // --input: "default", "monitor", a source name or a file
+    DeviceChoice device = DeviceChoice::kUsb;         // --device usb|sim|none
+    std::uint16_t usbVendorId = kDefaultUsbVendorId;  // --usb-id VVVV:PPPP (hex)
+    std::uint16_t usbProductId = kDefaultUsbProductId;
+    bool helpRequested = false;  // --help; the other fields are then not meaningful
+
+    // The arguments that are not options, joined with single blanks, and what they ask for.
+    std::string commandText;
+    CommandLineRequest command;
+
+    // kCliRun only; the defaults equal the start-up settings.
+    std::optional<std::int64_t> runForMs;  // --for SECONDS (decimal); absent: until a signal
+    int noSignalSeconds = 1;               // --no-signal 1..10
+    EffectsChoice effects = EffectsChoice::kFire;  // --effects off|fire|wave|random
+    int effectSpeed = kEffectSpeedMax;  // --effect-speed 1..10, tenths of a second per step
+};
+
+struct LaunchParse {
+    LaunchOptions options;
+    std::string error;  // non-empty: a usage error, one line without a program-name prefix
+    bool ok() const { return error.empty(); }
+};
+
+// Parses the arguments after the program name (or after "run"). Options may stand anywhere;
+// "--opt value" and "--opt=value" are both accepted. An argument beginning with "--" is always
+// an option, never part of the preset text; all other arguments form the preset text
+// `PRESET [start[h]]`. "--help" ends the parsing at once.
+LaunchParse parseLaunchOptions(std::span<const std::string> args, LaunchProgram program);
+
+// The option lines for a --help text (each "  --opt ...  description\n").
+std::string launchOptionsHelp(LaunchProgram program);
+
+// Puts the automaton options into the state through the control update routines. Call it after
+// applyStartupDefaults, which would otherwise overwrite them.
+void applyAutomatonOptions(const LaunchOptions& options, SharedState& state);
+
+}  // namespace kalindor

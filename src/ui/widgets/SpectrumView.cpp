@@ -1,0 +1,91 @@
+#include "ui/widgets/SpectrumView.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <utility>
+
+namespace kalindor::ui {
+
+namespace {
+
+const QColor kBackground(Qt::black);
+// Line ends are clamped to this many pixels around the area.
+constexpr float kFarPx = 4096.0f;
+
+}  // namespace
+
+SpectrumView::SpectrumView(QWidget* parent)
+    : QWidget(parent),
+      back_(kWidthPx, kHeightPx, QImage::Format_RGB32),
+      shown_(kWidthPx, kHeightPx, QImage::Format_RGB32) {
+    setObjectName(QStringLiteral("Picture1"));
+    setFixedSize(kWidthPx, kHeightPx);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    back_.fill(kBackground);
+    shown_.fill(kBackground);
+}
+
+void SpectrumView::beginPicture() {
+    back_.fill(kBackground);
+}
+
+void SpectrumView::drawLine(float x1, float y1, float x2, float y2, Rgb colour) {
+    if (std::isnan(x1) || std::isnan(y1) || std::isnan(x2) || std::isnan(y2)) {
+        return;
+    }
+    // Ends beyond kFarPx are pulled in to keep the walk below short and free of overflow; the
+    // pipeline's coordinates stay far inside that range.
+    const auto toPixel = [](float coordinate) {
+        return static_cast<int>(std::lround(std::clamp(coordinate, -kFarPx, kFarPx)));
+    };
+    int x = toPixel(x1);
+    int y = toPixel(y1);
+    const int endX = toPixel(x2);
+    const int endY = toPixel(y2);
+    const QRgb pixel = qRgb(colour.red, colour.green, colour.blue);
+    auto* const bits = reinterpret_cast<QRgb*>(back_.bits());
+    const qsizetype stride = back_.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
+
+    // Bresenham's walk from (x, y) to the other end, both ends included.
+    const int dx = std::abs(endX - x);
+    const int dy = -std::abs(endY - y);
+    const int stepX = x < endX ? 1 : -1;
+    const int stepY = y < endY ? 1 : -1;
+    int error = dx + dy;
+    for (;;) {
+        if (x >= 0 && x < kWidthPx && y >= 0 && y < kHeightPx) {
+            bits[y * stride + x] = pixel;
+        }
+        if (x == endX && y == endY) {
+            break;
+        }
+        const int twice = 2 * error;
+        if (twice >= dy) {
+            error += dy;
+            x += stepX;
+        }
+        if (twice <= dx) {
+            error += dx;
+            y += stepY;
+        }
+    }
+}
+
+void SpectrumView::presentPicture() {
+    std::swap(back_, shown_);
+    ++presented_;
+    // At once rather than through update(): the level bars and lamps changed by this buffer
+    // are already marked, so the window is painted and flushed once, without the extra wake-up
+    // of a deferred update request.
+    repaint();
+}
+
+void SpectrumView::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    painter.drawImage(event->rect(), shown_, event->rect());
+}
+
+}  // namespace kalindor::ui

@@ -1,0 +1,54 @@
+#include "lights/usb/LibusbTransport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "lights/LightDeviceFactory.h"
+#include "lights/usb/UsbIoBoard.h"
+
+// These run against the real libusb on a machine without the board. Where the sandbox has no
+// USB bus at all, libusb cannot start; that must read as "not connected" too, never a crash.
+
+namespace kalindor {
+namespace {
+
+TEST(LibusbTransport, FindsNoBoardOnThisMachine) {
+    LibusbTransport transport;
+    const UsbOpenResult result = transport.open(kUsbBoardVendorId, kUsbBoardProductId);
+    ASSERT_TRUE(result.status == UsbOpenStatus::kNotFound ||
+                result.status == UsbOpenStatus::kUnavailable)
+        << "status " << static_cast<int>(result.status) << ": " << result.detail;
+    if (result.status == UsbOpenStatus::kUnavailable) {
+        EXPECT_NE(result.detail.find("libusb"), std::string::npos) << result.detail;
+    }
+    // A second look answers the same (the context is made once, or its failure kept).
+    EXPECT_EQ(transport.open(kUsbBoardVendorId, kUsbBoardProductId).status, result.status);
+}
+
+TEST(LibusbTransport, TransfersWithoutAnOpenBoardFail) {
+    LibusbTransport transport;
+    std::uint8_t answer = 0;
+    EXPECT_LT(transport.controlTransfer(UsbIoBoard::kRequestGetInfraCode, 0, 0, &answer, 1), 0);
+    transport.close();
+    transport.close();
+}
+
+TEST(LibusbTransport, DefaultDeviceReportsNotConnectedAndAtMostOneProblem) {
+    std::vector<std::string> problems;
+    DeviceOptions options;
+    options.onProblem = [&](const std::string& text) { problems.push_back(text); };
+    auto device = createLightDevice(options);
+    ASSERT_NE(device, nullptr);
+    EXPECT_FALSE(probeDevice(*device));
+    EXPECT_EQ(writePattern(*device, 255), kNotConnected);
+    EXPECT_EQ(device->DoSetDataPortDirections(255, 255, 0, 3), kNotConnected);
+    EXPECT_LE(problems.size(), 1u);
+    for (const std::string& text : problems) {
+        EXPECT_NE(text.find("USB"), std::string::npos) << text;
+    }
+}
+
+}  // namespace
+}  // namespace kalindor
