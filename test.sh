@@ -6,6 +6,9 @@ cd "$(dirname "$0")"
 ./scripts/install-deps.sh
 jobs=$(nproc)
 
+# The shape of src/: no include cycle between folders, small folders, no Qt below ui/.
+./scripts/check-layout.sh
+
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$jobs"
 
