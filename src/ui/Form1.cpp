@@ -10,9 +10,10 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <utility>
 
-#include "launch/CommandLine.h"
 #include "core/ControlUpdates.h"
+#include "launch/CommandLine.h"
 #include "presets/PresetFile.h"
 #include "ui/dialogs/Form2.h"
 #include "ui/dialogs/Form4.h"
@@ -255,6 +256,17 @@ void Form1::createControls(QWidget* client) {
             [this](bool checked) { state_.AgcEnabled = checked; });
 }
 
+template <typename Dialog, typename... Extra>
+void Form1::showDialog(Dialog*& dialog, Extra&&... extra) {
+    if (dialog == nullptr) {
+        dialog = new Dialog(state_, std::forward<Extra>(extra)..., this);
+    }
+    dialog->fill();
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
 void Form1::createMenus() {
     QMenuBar* bar = menuBar();
 
@@ -308,11 +320,12 @@ void Form1::createMenus() {
     connect(mnuOpen, &QAction::triggered, this, &Form1::openPresetCommand);
     connect(mnuSave, &QAction::triggered, this, &Form1::savePresetCommand);
     connect(mnuClose, &QAction::triggered, this, &Form1::closeCommand);
-    connect(mnuFrequence, &QAction::triggered, this, &Form1::showForm2);
+    connect(mnuFrequence, &QAction::triggered, this, [this] { showDialog(form2_); });
     connect(mnuPorts, &QAction::triggered, this, &Form1::portsCommand);
-    connect(mnuAutomatic, &QAction::triggered, this, &Form1::showForm6);
-    connect(mnuNoiseFilter, &QAction::triggered, this, &Form1::showForm4);
-    connect(mnuARUSpeed, &QAction::triggered, this, &Form1::showForm5);
+    connect(mnuAutomatic, &QAction::triggered, this,
+            [this] { showDialog(form6_, [this] { engine_->applyTimerPeriods(); }); });
+    connect(mnuNoiseFilter, &QAction::triggered, this, [this] { showDialog(form4_); });
+    connect(mnuARUSpeed, &QAction::triggered, this, [this] { showDialog(form5_); });
     connect(mnuReset, &QAction::triggered, this, &Form1::resetCommand);
     connect(mnuAbout, &QAction::triggered, this, &Form1::aboutCommand);
     // The display items only set the value; the next buffer draws with it.
@@ -382,18 +395,15 @@ void Form1::refreshControls() {
     (state_.YScaleLog ? mnuLogY : mnuLineY)->setChecked(true);
     (state_.GraphPolygon ? mnuPoligon : mnuGistogramm)->setChecked(true);
 
-    if (form2_ != nullptr && form2_->isVisible()) {
-        form2_->fill();
-    }
-    if (form4_ != nullptr && form4_->isVisible()) {
-        form4_->fill();
-    }
-    if (form5_ != nullptr && form5_->isVisible()) {
-        form5_->fill();
-    }
-    if (form6_ != nullptr && form6_->isVisible()) {
-        form6_->fill();
-    }
+    const auto refillVisible = [](auto* dialog) {
+        if (dialog != nullptr && dialog->isVisible()) {
+            dialog->fill();
+        }
+    };
+    refillVisible(form2_);
+    refillVisible(form4_);
+    refillVisible(form5_);
+    refillVisible(form6_);
     engine_->applyTimerPeriods();
 }
 
@@ -486,44 +496,6 @@ void Form1::portsCommand() {
 
 void Form1::aboutCommand() {
     dialogs_.message(this, kAboutText, kAboutTitle, UserDialogs::Icon::None);
-}
-
-void Form1::showForm2() {
-    if (form2_ == nullptr) {
-        form2_ = new Form2(state_, this);
-    }
-    form2_->fill();
-    form2_->show();
-    form2_->raise();
-    form2_->activateWindow();
-}
-
-void Form1::showForm4() {
-    if (form4_ == nullptr) {
-        form4_ = new Form4(state_, this);
-    }
-    form4_->fill();
-    form4_->show();
-    form4_->raise();
-    form4_->activateWindow();
-}
-
-void Form1::showForm5() {
-    if (form5_ == nullptr) {
-        form5_ = new Form5(state_, this);
-    }
-    form5_->fill();
-    form5_->show();
-    form5_->raise();
-    form5_->activateWindow();
-}
-
-void Form1::showForm6() {
-    if (form6_ == nullptr) {
-        form6_ = new Form6(
-            state_, [this] { engine_->applyTimerPeriods(); }, this);
-    }
-    form6_->openModal();
 }
 
 void Form1::setPresetCaption(const QString& path) {

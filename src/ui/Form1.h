@@ -6,12 +6,12 @@
 #include <memory>
 #include <string>
 
-#include "engine/Engine.h"
+#include "core/LightDevice.h"
 #include "core/PipelineView.h"
 #include "core/SharedState.h"
 #include "core/SoundInput.h"
 #include "core/TimerPort.h"
-#include "core/LightDevice.h"
+#include "engine/Engine.h"
 #include "ui/UserDialogs.h"
 
 class QAction;
@@ -153,10 +153,11 @@ class Form1 final : public QMainWindow, public PipelineView {
     void closeCommand();
     void portsCommand();
     void aboutCommand();
-    void showForm2();
-    void showForm4();
-    void showForm5();
-    void showForm6();
+    // Shows a settings dialog, creating it on first use as Dialog(state, extra..., this) and
+    // keeping it; fills it from the state first. Returns at once, whatever the dialog's
+    // modality.
+    template <typename Dialog, typename... Extra>
+    void showDialog(Dialog*& dialog, Extra&&... extra);
 
     void setPresetCaption(const QString& path);
 
