@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
     window = std::make_unique<kalindor::ui::Form1>(state, *input, *device, timers, dialogs);
     QObject::connect(window.get(), &kalindor::ui::Form1::quitRequested, &app,
                      &QCoreApplication::quit, Qt::QueuedConnection);
-    window->commands().load(options.commandText);
+    window->commands().load(options.command);
 
     if (!screenshotFolder.isEmpty()) {
         QTimer::singleShot(kScreenshotDelayMs, [&] {

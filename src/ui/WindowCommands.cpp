@@ -4,7 +4,6 @@
 
 #include "core/ControlUpdates.h"
 #include "engine/Engine.h"
-#include "launch/CommandLine.h"
 #include "presets/PresetFile.h"
 
 namespace kalindor::ui {
@@ -72,8 +71,7 @@ WindowCommands::WindowCommands(WindowView& view, SharedState& state, Engine& eng
                                UserDialogs& dialogs)
     : view_(view), state_(state), engine_(engine), dialogs_(dialogs) {}
 
-void WindowCommands::load(const std::string& commandText) {
-    const CommandLineRequest request = parseCommandLine(commandText);
+void WindowCommands::load(const CommandLineRequest& request) {
     Running = false;
     StartRequested = request.StartRequested;
     HideRequested = request.HideRequested;
@@ -83,24 +81,20 @@ void WindowCommands::load(const std::string& commandText) {
     view_.refreshControls();
 
     if (!request.path.empty()) {
-        CommandLine(request.FName);
+        CommandLine(request);
     }
     engine_.probeAndPrepareDevice();
 }
 
-void WindowCommands::CommandLine(const std::string& FName) {
-    std::string path = FName;
-    while (!path.empty() && path.back() == ' ') {
-        path.pop_back();
-    }
-    if (const auto failure = loadPreset(path, state_)) {
+void WindowCommands::CommandLine(const CommandLineRequest& request) {
+    if (const auto failure = loadPreset(request.path, state_)) {
         dialogs_.message(view_.dialogParent(),
-                         commandLineFailureText(failure->code, pathText(FName)), kErrorTitle,
-                         UserDialogs::Icon::Critical);
+                         commandLineFailureText(failure->code, pathText(request.FName)),
+                         kErrorTitle, UserDialogs::Icon::Critical);
         return;
     }
     view_.refreshControls();
-    setPresetCaption(pathText(FName));
+    setPresetCaption(pathText(request.FName));
 
     if (StartRequested) {
         startStopClicked();

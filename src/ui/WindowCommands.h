@@ -1,9 +1,9 @@
 #pragma once
 
 #include <QString>
-#include <string>
 
 #include "core/SharedState.h"
+#include "launch/CommandLine.h"
 #include "ui/UserDialogs.h"
 
 class QWidget;
@@ -42,10 +42,10 @@ class WindowCommands {
   public:
     WindowCommands(WindowView& view, SharedState& state, Engine& engine, UserDialogs& dialogs);
 
-    // The start-up: parses the command text (the process arguments after the options, joined by
-    // blanks), shows the window, sets the defaults, runs CommandLine when a preset path remains
-    // (which may start capture and hide the window), then probes the light device.
-    void load(const std::string& commandText);
+    // The start-up, given the command line as parsed once by the launch options: shows the
+    // window, sets the defaults, loads a named preset (which may start capture and hide the
+    // window), then probes the light device.
+    void load(const CommandLineRequest& request);
 
     // The Start/Stop button's click.
     void startStopClicked();
@@ -65,11 +65,11 @@ class WindowCommands {
     bool HideRequested = false;   // the command line ended in "h"
 
   private:
-    // Loads the preset named on the command line; FName is the text left after removing the
-    // "start"/"h" endings, the file is FName without trailing blanks. On success sets the
-    // caption, then starts capture when StartRequested and hides the window when HideRequested
-    // too. On failure shows the error with the reader's code.
-    void CommandLine(const std::string& FName);
+    // Loads the preset named on the command line: the file is the request's path, the caption
+    // and the error message show its FName. On success sets the caption, then starts capture
+    // when StartRequested and hides the window when HideRequested too. On failure shows the
+    // error with the reader's code.
+    void CommandLine(const CommandLineRequest& request);
     void setPresetCaption(const QString& path);
 
     WindowView& view_;

@@ -37,7 +37,7 @@ class StartStopTest : public QObject {
   private slots:
     void init() {
         rig_ = std::make_unique<WindowRig>();
-        window().commands().load("");
+        window().commands().load({});
     }
     void cleanup() { rig_.reset(); }
 
