@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "Screenshots.h"
-#include "launch/LaunchOptions.h"
-#include "core/SharedState.h"
 #include "audio/SoundInputFactory.h"
+#include "core/SharedState.h"
+#include "launch/LaunchOptions.h"
 #include "lights/LightDeviceFactory.h"
 #include "ui/Form1.h"
 #include "ui/QtTimerPort.h"
@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
     window = std::make_unique<kalindor::ui::Form1>(state, *input, *device, timers, dialogs);
     QObject::connect(window.get(), &kalindor::ui::Form1::quitRequested, &app,
                      &QCoreApplication::quit, Qt::QueuedConnection);
-    window->load(options.commandText);
+    window->commands().load(options.command);
 
     if (!screenshotFolder.isEmpty()) {
         QTimer::singleShot(kScreenshotDelayMs, [&] {

@@ -3,17 +3,15 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QCloseEvent>
-#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <utility>
 
-#include "launch/CommandLine.h"
 #include "core/ControlUpdates.h"
-#include "presets/PresetFile.h"
 #include "ui/dialogs/Form2.h"
 #include "ui/dialogs/Form4.h"
 #include "ui/dialogs/Form5.h"
@@ -27,65 +25,12 @@ namespace kalindor::ui {
 
 namespace {
 
-const QString kProgramTitle = QStringLiteral("КАЛИНДОР");
 const QString kInitialCaption = QStringLiteral("КАЛИНДОР    USB");
-const QString kPresetCaptionPrefix = QStringLiteral("КАЛИНДОР ");
-const QString kPresetFilter = QStringLiteral("Предустановки (*.lcf)");
-const QString kErrorTitle = QStringLiteral("Ошибка");
-
 const QString kCaptionFirstStart = QStringLiteral("Пуск");
 const QString kCaptionStop = QStringLiteral("Стоп");
-const QString kCaptionStart = QStringLiteral("Старт");
-
-// The capture error joins its two lines with CR LF, the preset errors with CR alone.
-const QString kInputOpenFailure = QStringLiteral(
-    "Невозможно открыть устройство ввода звука.\r\n"
-    "Возможно оно занято или используется другим приложением.");
-const QString kInputErrorTitle = QStringLiteral("Ошибка в КАЛИНДОР");
-
-const QString kPortsText = QStringLiteral("Property is not available in USB version");
-
-const QString kAboutTitle = QStringLiteral("О программе КАЛИНДОР");
-const QString kAboutText = QStringLiteral(
-    "     КАЛИНДОР\r"
-    "      Версия: USB 0.1 Beta\r"
-    "Автор: разработчики проекта Калиндор\r"
-    "Связь: через трекер задач проекта\r"
-    "Свободная программа для Linux, 2025");
-
-const QString kResetQuestion = QStringLiteral("Вы действительно хотите сбросить установки?");
-const QString kResetTitle = QStringLiteral("Сброс настроек");
-
-QString openFailureText(const QString& path) {
-    return QStringLiteral("Ошибка открытия файла\r") + path +
-           QStringLiteral("\rВозможно файл не существует");
-}
-
-QString saveFailureText(const QString& path) {
-    return QStringLiteral("Ошибка создания файла\r") + path +
-           QStringLiteral("\rВозможно он занят другим приложением");
-}
-
-// The reader's code follows the words after one more blank when it is not negative, so two
-// blanks stand between them. The codes are the PresetErrorCode values (53 file not found,
-// 62 file too short, 13 not a number, 380 position out of range, ...).
-QString commandLineFailureText(int code, const QString& fileName) {
-    const QString number =
-        code >= 0 ? QStringLiteral(" ") + QString::number(code) : QString::number(code);
-    return QStringLiteral("Ошибка открытия файла ") + number + QStringLiteral("\r") + fileName +
-           QStringLiteral("\rВозможно файл не существует");
-}
 
 QString fromUtf8(const std::string& text) {
     return QString::fromStdString(text);
-}
-
-// Paths travel as the bytes the file system uses.
-std::string pathBytes(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
-QString pathText(const std::string& bytes) {
-    return QFile::decodeName(QByteArray::fromStdString(bytes));
 }
 
 QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, QRect geometry) {
@@ -144,7 +89,7 @@ void makeCheckPair(QObject* owner, QAction* first, QAction* second) {
 
 Form1::Form1(SharedState& state, SoundInput& input, LightDevice& device, TimerPort& timers,
              UserDialogs& dialogs, QWidget* parent)
-    : QMainWindow(parent), state_(state), dialogs_(dialogs) {
+    : QMainWindow(parent), state_(state) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kInitialCaption);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -164,7 +109,8 @@ Form1::Form1(SharedState& state, SoundInput& input, LightDevice& device, TimerPo
     setFixedSize(kClientWidthPx, kClientHeightPx + menuBar()->sizeHint().height());
 
     engine_ = std::make_unique<Engine>(state_, *this, device, input, timers);
-    engine_->setInputLostHandler([this](const std::string&) { inputLost(); });
+    commands_ = std::make_unique<WindowCommands>(*this, state_, *engine_, dialogs);
+    engine_->setInputLostHandler([this](const std::string&) { commands_->inputLost(); });
 }
 
 Form1::~Form1() = default;
@@ -250,9 +196,20 @@ void Form1::createControls(QWidget* client) {
     connect(Slider1, &QSlider::valueChanged, this, &Form1::scanSpeedChanged);
     connect(Slider2, &QSlider::valueChanged, this,
             [this](int position) { setDecaySpeed(state_, position); });
-    connect(Command1, &QPushButton::clicked, this, &Form1::startStopClicked);
+    connect(Command1, &QPushButton::clicked, this, [this] { commands_->startStopClicked(); });
     connect(Check1, &QCheckBox::clicked, this,
             [this](bool checked) { state_.AgcEnabled = checked; });
+}
+
+template <typename Dialog, typename... Extra>
+void Form1::showDialog(Dialog*& dialog, Extra&&... extra) {
+    if (dialog == nullptr) {
+        dialog = new Dialog(state_, std::forward<Extra>(extra)..., this);
+    }
+    dialog->fill();
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
 }
 
 void Form1::createMenus() {
@@ -305,16 +262,17 @@ void Form1::createMenus() {
     mnuAbout = makeAction(mnuHelp, QStringLiteral("mnuAbout"), QStringLiteral("О программе"));
     bar->addMenu(mnuHelp);
 
-    connect(mnuOpen, &QAction::triggered, this, &Form1::openPresetCommand);
-    connect(mnuSave, &QAction::triggered, this, &Form1::savePresetCommand);
-    connect(mnuClose, &QAction::triggered, this, &Form1::closeCommand);
-    connect(mnuFrequence, &QAction::triggered, this, &Form1::showForm2);
-    connect(mnuPorts, &QAction::triggered, this, &Form1::portsCommand);
-    connect(mnuAutomatic, &QAction::triggered, this, &Form1::showForm6);
-    connect(mnuNoiseFilter, &QAction::triggered, this, &Form1::showForm4);
-    connect(mnuARUSpeed, &QAction::triggered, this, &Form1::showForm5);
-    connect(mnuReset, &QAction::triggered, this, &Form1::resetCommand);
-    connect(mnuAbout, &QAction::triggered, this, &Form1::aboutCommand);
+    connect(mnuOpen, &QAction::triggered, this, [this] { commands_->openPresetCommand(); });
+    connect(mnuSave, &QAction::triggered, this, [this] { commands_->savePresetCommand(); });
+    connect(mnuClose, &QAction::triggered, this, [this] { commands_->closeCommand(); });
+    connect(mnuFrequence, &QAction::triggered, this, [this] { showDialog(form2_); });
+    connect(mnuPorts, &QAction::triggered, this, [this] { commands_->portsCommand(); });
+    connect(mnuAutomatic, &QAction::triggered, this,
+            [this] { showDialog(form6_, [this] { engine_->applyTimerPeriods(); }); });
+    connect(mnuNoiseFilter, &QAction::triggered, this, [this] { showDialog(form4_); });
+    connect(mnuARUSpeed, &QAction::triggered, this, [this] { showDialog(form5_); });
+    connect(mnuReset, &QAction::triggered, this, [this] { commands_->resetCommand(); });
+    connect(mnuAbout, &QAction::triggered, this, [this] { commands_->aboutCommand(); });
     // The display items only set the value; the next buffer draws with it.
     connect(mnuLog, &QAction::triggered, this, [this] { state_.XScaleLog = true; });
     connect(mnuLine, &QAction::triggered, this, [this] { state_.XScaleLog = false; });
@@ -322,46 +280,6 @@ void Form1::createMenus() {
     connect(mnuLineY, &QAction::triggered, this, [this] { state_.YScaleLog = false; });
     connect(mnuPoligon, &QAction::triggered, this, [this] { state_.GraphPolygon = true; });
     connect(mnuGistogramm, &QAction::triggered, this, [this] { state_.GraphPolygon = false; });
-}
-
-void Form1::load(const std::string& commandText) {
-    const CommandLineRequest request = parseCommandLine(commandText);
-    Running = false;
-    StartRequested = request.StartRequested;
-    HideRequested = request.HideRequested;
-
-    show();
-    applyStartupDefaults(state_);
-    refreshControls();
-
-    if (!request.path.empty()) {
-        CommandLine(request.FName);
-    }
-    engine_->probeAndPrepareDevice();
-}
-
-bool Form1::CommandLine(const std::string& FName) {
-    std::string path = FName;
-    while (!path.empty() && path.back() == ' ') {
-        path.pop_back();
-    }
-    if (const auto failure = loadPreset(path, state_)) {
-        dialogs_.message(this, commandLineFailureText(failure->code, pathText(FName)), kErrorTitle,
-                         UserDialogs::Icon::Critical);
-        return false;
-    }
-    refreshControls();
-    setPresetCaption(pathText(FName));
-
-    if (StartRequested) {
-        startStopClicked();
-        // A window hidden over a capture that could not start would leave the program running
-        // with nothing to show and no way to reach it; it stays visible then.
-        if (HideRequested && Running) {
-            hide();
-        }
-    }
-    return true;
 }
 
 void Form1::refreshControls() {
@@ -382,45 +300,24 @@ void Form1::refreshControls() {
     (state_.YScaleLog ? mnuLogY : mnuLineY)->setChecked(true);
     (state_.GraphPolygon ? mnuPoligon : mnuGistogramm)->setChecked(true);
 
-    if (form2_ != nullptr && form2_->isVisible()) {
-        form2_->fill();
-    }
-    if (form4_ != nullptr && form4_->isVisible()) {
-        form4_->fill();
-    }
-    if (form5_ != nullptr && form5_->isVisible()) {
-        form5_->fill();
-    }
-    if (form6_ != nullptr && form6_->isVisible()) {
-        form6_->fill();
-    }
+    const auto refillVisible = [](auto* dialog) {
+        if (dialog != nullptr && dialog->isVisible()) {
+            dialog->fill();
+        }
+    };
+    refillVisible(form2_);
+    refillVisible(form4_);
+    refillVisible(form5_);
+    refillVisible(form6_);
     engine_->applyTimerPeriods();
 }
 
-void Form1::startStopClicked() {
-    if (!Running) {
-        const QString previousCaption = Command1->text();
-        Running = true;
-        Command1->setText(kCaptionStop);
-        if (engine_->start()) {
-            // The window must not claim that capture runs when the input could not be opened.
-            Running = false;
-            Command1->setText(previousCaption);
-            dialogs_.message(this, kInputOpenFailure, kInputErrorTitle,
-                             UserDialogs::Icon::Critical);
-        }
-        return;
-    }
-    Command1->setText(kCaptionStart);
-    Running = false;
-    engine_->stop();
+QString Form1::startButtonCaption() const {
+    return Command1->text();
 }
 
-void Form1::inputLost() {
-    // The engine has already stopped capture as Stop does.
-    Running = false;
-    Command1->setText(kCaptionStart);
-    dialogs_.message(this, kInputOpenFailure, kInputErrorTitle, UserDialogs::Icon::Critical);
+void Form1::setStartButtonCaption(const QString& caption) {
+    Command1->setText(caption);
 }
 
 void Form1::scanSpeedChanged(int ms) {
@@ -437,97 +334,9 @@ void Form1::gainChanged(int ch, int position) {
     Label8[ch]->setText(fromUtf8(setGain(state_, ch, position)));
 }
 
-void Form1::openPresetCommand() {
-    const QString path = dialogs_.openFileName(this, kPresetFilter);
-    if (path.isEmpty()) {
-        return;
-    }
-    if (loadPreset(pathBytes(path), state_)) {
-        dialogs_.message(this, openFailureText(path), kErrorTitle, UserDialogs::Icon::Critical);
-        return;
-    }
-    refreshControls();
-    setPresetCaption(path);
-}
-
-void Form1::savePresetCommand() {
-    const QString path = dialogs_.saveFileName(this, kPresetFilter);
-    if (path.isEmpty()) {
-        return;
-    }
-    if (savePreset(pathBytes(path), state_)) {
-        dialogs_.message(this, saveFailureText(path), kErrorTitle, UserDialogs::Icon::Critical);
-        return;
-    }
-    setPresetCaption(path);
-}
-
-void Form1::resetCommand() {
-    if (!dialogs_.askYesNo(this, kResetQuestion, kResetTitle)) {
-        return;
-    }
-    resetSettings(state_);
-    refreshControls();
-}
-
-void Form1::closeCommand() {
-    engine_->close();
-    emit quitRequested();
-}
-
 void Form1::closeEvent(QCloseEvent* event) {
     event->accept();
     emit quitRequested();
-}
-
-void Form1::portsCommand() {
-    dialogs_.message(this, kPortsText, kProgramTitle, UserDialogs::Icon::None);
-}
-
-void Form1::aboutCommand() {
-    dialogs_.message(this, kAboutText, kAboutTitle, UserDialogs::Icon::None);
-}
-
-void Form1::showForm2() {
-    if (form2_ == nullptr) {
-        form2_ = new Form2(state_, this);
-    }
-    form2_->fill();
-    form2_->show();
-    form2_->raise();
-    form2_->activateWindow();
-}
-
-void Form1::showForm4() {
-    if (form4_ == nullptr) {
-        form4_ = new Form4(state_, this);
-    }
-    form4_->fill();
-    form4_->show();
-    form4_->raise();
-    form4_->activateWindow();
-}
-
-void Form1::showForm5() {
-    if (form5_ == nullptr) {
-        form5_ = new Form5(state_, this);
-    }
-    form5_->fill();
-    form5_->show();
-    form5_->raise();
-    form5_->activateWindow();
-}
-
-void Form1::showForm6() {
-    if (form6_ == nullptr) {
-        form6_ = new Form6(
-            state_, [this] { engine_->applyTimerPeriods(); }, this);
-    }
-    form6_->openModal();
-}
-
-void Form1::setPresetCaption(const QString& path) {
-    setWindowTitle(kPresetCaptionPrefix + path);
 }
 
 void Form1::clearGraph() {

@@ -4,15 +4,15 @@
 #include <QString>
 #include <array>
 #include <memory>
-#include <string>
 
-#include "engine/Engine.h"
+#include "core/LightDevice.h"
 #include "core/PipelineView.h"
 #include "core/SharedState.h"
 #include "core/SoundInput.h"
 #include "core/TimerPort.h"
-#include "core/LightDevice.h"
+#include "engine/Engine.h"
 #include "ui/UserDialogs.h"
+#include "ui/WindowCommands.h"
 
 class QAction;
 class QActionGroup;
@@ -32,12 +32,14 @@ class Form6;
 class LevelBar;
 class SpectrumView;
 
-// The main window and the program: its load is the start-up, closing it ends the program. It
-// owns the Engine and is the Engine's PipelineView (graph, level bars, lamps, device status).
-// Controls only move settings through the engine's update routines; after a preset load or a
-// reset every control is refreshed from the state with its signals blocked. Everything runs on
-// the main thread. All references passed in must outlive the window.
-class Form1 final : public QMainWindow, public PipelineView {
+// The main window: builds the controls and the menu, and is the Engine's PipelineView (graph,
+// level bars, lamps, device status). It owns the Engine and the WindowCommands that run its
+// menu commands, the Start/Stop button and the start-up (commands().load), and is their
+// WindowView. Controls only move settings through the engine's update routines; after a preset
+// load or a reset every control is refreshed from the state with its signals blocked. Closing
+// the window ends the program. Everything runs on the main thread. All references passed in
+// must outlive the window.
+class Form1 final : public QMainWindow, public PipelineView, public WindowView {
     Q_OBJECT
 
   public:
@@ -48,22 +50,8 @@ class Form1 final : public QMainWindow, public PipelineView {
           UserDialogs& dialogs, QWidget* parent = nullptr);
     ~Form1() override;
 
-    // The start-up: parses the command text (the process arguments after the options, joined by
-    // blanks), shows the window, sets the defaults, runs CommandLine when a preset path remains
-    // (which may start capture and hide the window), then probes the light device.
-    void load(const std::string& commandText);
-
-    // Loads the preset named on the command line; FName is the text left after removing the
-    // "start"/"h" endings, the file is FName without trailing blanks. On success sets the
-    // caption, then starts capture when StartRequested and hides the window when HideRequested
-    // too. On failure shows the error with the reader's code; returns false.
-    bool CommandLine(const std::string& FName);
-
-    // Sets every control (sliders, labels, check box, menu check marks, visible dialogs) from
-    // the state with signals blocked, and gives the timers their periods.
-    void refreshControls();
-
     Engine& engine() { return *engine_; }
+    WindowCommands& commands() { return *commands_; }
     // The dialogs, or nullptr before their first use.
     Form2* form2() const { return form2_; }
     Form4* form4() const { return form4_; }
@@ -78,10 +66,17 @@ class Form1 final : public QMainWindow, public PipelineView {
     void setLamp(int ch, Rgb colour) override;
     void setDeviceStatus(bool connected) override;
 
-    // Runtime values of the main window.
-    bool Running = false;         // the Start/Stop button is in its running state
-    bool StartRequested = false;  // the command line ended in "start" (or "starth")
-    bool HideRequested = false;   // the command line ended in "h"
+    // WindowView.
+    QWidget* dialogParent() override { return this; }
+    void showWindow() override { show(); }
+    void hideWindow() override { hide(); }
+    void setCaption(const QString& caption) override { setWindowTitle(caption); }
+    QString startButtonCaption() const override;
+    void setStartButtonCaption(const QString& caption) override;
+    // Sets every control (sliders, labels, check box, menu check marks, visible dialogs) from
+    // the state with signals blocked, and gives the timers their periods.
+    void refreshControls() override;
+    void requestQuit() override { emit quitRequested(); }
 
     // Controls; objectName = member name, array elements "<name>_<ch>".
     QLabel* Label2 = nullptr;         // "Скорость сканирования"
@@ -141,27 +136,20 @@ class Form1 final : public QMainWindow, public PipelineView {
     void createControls(QWidget* client);
     void createMenus();
 
-    void startStopClicked();
-    void inputLost();
     void scanSpeedChanged(int ms);
     void thresholdChanged(int ch, int position);
     void gainChanged(int ch, int position);
 
-    void openPresetCommand();
-    void savePresetCommand();
-    void resetCommand();
-    void closeCommand();
-    void portsCommand();
-    void aboutCommand();
-    void showForm2();
-    void showForm4();
-    void showForm5();
-    void showForm6();
-
-    void setPresetCaption(const QString& path);
+    // Shows a settings dialog, creating it on first use as Dialog(state, extra..., this) and
+    // keeping it; fills it from the state first. Returns at once, whatever the dialog's
+    // modality.
+    template <typename Dialog, typename... Extra>
+    void showDialog(Dialog*& dialog, Extra&&... extra);
 
     SharedState& state_;
-    UserDialogs& dialogs_;
+    // Declared before the engine, so it is destroyed after it: the engine's input-lost handler
+    // calls it.
+    std::unique_ptr<WindowCommands> commands_;
     std::unique_ptr<Engine> engine_;
     Form2* form2_ = nullptr;  // owned by this window (Qt parent)
     Form4* form4_ = nullptr;

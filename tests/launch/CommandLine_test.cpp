@@ -16,6 +16,7 @@ TEST(CommandLine, StartAndHideSuffixesBlanksAndShortTexts) {
         {"", "", "", false, false},
         {"x.lcf", "x.lcf", "x.lcf", false, false},
         {"x.lcf start", "x.lcf ", "x.lcf", true, false},
+        {"x.lcf\tstart", "x.lcf\t", "x.lcf", true, false},  // a tab is a blank too
         {"x.lcfstart", "x.lcf", "x.lcf", true, false},
         {"x.lcf starth", "x.lcf ", "x.lcf", true, true},
         {"x.lcfSTARTH", "x.lcf", "x.lcf", true, true},

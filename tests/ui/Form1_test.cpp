@@ -28,12 +28,12 @@ class Form1Test : public QObject {
     void cleanup() { rig_.reset(); }
 
     void startupShowsTheDefaults() {
-        window().load("");
+        window().commands().load({});
         QVERIFY(window().isVisible());
         QCOMPARE(window().windowTitle(), QStringLiteral("КАЛИНДОР    USB"));
         QCOMPARE(window().Command1->text(), QStringLiteral("Пуск"));
-        QVERIFY(!window().Running);
-        QVERIFY(!window().StartRequested);
+        QVERIFY(!window().commands().Running);
+        QVERIFY(!window().commands().StartRequested);
         QCOMPARE(callCount(rig_->input, kalindor::test::FakeSoundInput::Call::kOpen), 0);
         QCOMPARE(window().Label1->text(), QStringLiteral("50ms"));
         QCOMPARE(window().Slider1->value(), 50);
@@ -64,12 +64,12 @@ class Form1Test : public QObject {
 
     void startupReportsAnAbsentDevice() {
         rig_->device.connected = false;
-        window().load("");
+        window().commands().load({});
         QCOMPARE(window().Label10->text(), QStringLiteral("USB НЕ подключен"));
     }
 
     void windowHasItsDesignSizeAndPositions() {
-        window().load("");
+        window().commands().load({});
         QCOMPARE(window().centralWidget()->size(), QSize(623, 376));
         const QSize before = window().size();
         window().resize(before + QSize(200, 150));
@@ -94,7 +94,7 @@ class Form1Test : public QObject {
 
     // The vertical sliders have their minimum at the top: the up arrow lowers the position.
     void verticalSlidersHaveTheirMinimumAtTheTop() {
-        window().load("");
+        window().commands().load({});
         QVERIFY(window().Slider3[0]->invertedAppearance());
         window().Slider3[0]->setFocus();
         QTest::keyClick(window().Slider3[0], Qt::Key_Up);
@@ -106,7 +106,7 @@ class Form1Test : public QObject {
     }
 
     void slidersAtTheirEnds() {
-        window().load("");
+        window().commands().load({});
         window().Slider3[2]->triggerAction(QAbstractSlider::SliderToMinimum);
         QCOMPARE(rig_->state.ChannelThreshold[2], 0.95f);
         QCOMPARE(window().Label6[2]->text(), QStringLiteral("95%"));
@@ -136,7 +136,7 @@ class Form1Test : public QObject {
     }
 
     void scanSpeedChangesTheRunningCaptureTimer() {
-        window().load("");
+        window().commands().load({});
         window().Command1->click();
         QVERIFY(window().engine().timer1().enabled());
         window().Slider1->setValue(30);
@@ -145,7 +145,7 @@ class Form1Test : public QObject {
     }
 
     void displayMenusKeepOneCheckPerPair() {
-        window().load("");
+        window().commands().load({});
         struct Pair {
             QAction* on;
             QAction* off;
@@ -195,7 +195,7 @@ class Form1Test : public QObject {
     }
 
     void checkBoxDrivesAgc() {
-        window().load("");
+        window().commands().load({});
         window().Check1->click();
         QVERIFY(rig_->state.AgcEnabled);
         window().Check1->click();
@@ -203,7 +203,7 @@ class Form1Test : public QObject {
     }
 
     void portsShowsOnlyItsMessage() {
-        window().load("");
+        window().commands().load({});
         const SharedState before = rig_->state;
         window().mnuPorts->trigger();
         QCOMPARE(rig_->dialogs.messages.size(), std::size_t{1});
@@ -231,7 +231,7 @@ class Form1Test : public QObject {
     }
 
     void closeCommandShutsTheInputThenQuits() {
-        window().load("");
+        window().commands().load({});
         window().Command1->click();
         QVERIFY(rig_->input.isOpen());
         QSignalSpy quit(&window(), &Form1::quitRequested);
@@ -242,7 +242,7 @@ class Form1Test : public QObject {
     }
 
     void closingTheWindowQuitsAtOnce() {
-        window().load("");
+        window().commands().load({});
         window().Command1->click();
         const int closesBefore =
             callCount(rig_->input, kalindor::test::FakeSoundInput::Call::kClose);
@@ -256,7 +256,7 @@ class Form1Test : public QObject {
     // Renders the window offscreen to a PNG beside the test program, so every run leaves a
     // picture of the window to look at.
     void rendersTheWindowToPng() {
-        window().load("");
+        window().commands().load({});
         const QPixmap picture = window().grab();
         QCOMPARE(picture.size(), window().size());
         QCOMPARE(window().centralWidget()->grab().size(), QSize(623, 376));

@@ -65,7 +65,7 @@ class PresetCommandsTest : public QObject {
     void cleanup() { rig_.reset(); }
 
     void openCancelledChangesNothing() {
-        window().load("");
+        window().commands().load({});
         const SharedState before = rig_->state;
         dialogs().openPath.clear();
         window().mnuOpen->trigger();
@@ -76,7 +76,7 @@ class PresetCommandsTest : public QObject {
     }
 
     void openAppliesThePresetToEveryControl() {
-        window().load("");
+        window().commands().load({});
         dialogs().openPath = writeFile(dir_, "unusual.lcf", unusualPreset());
         window().mnuOpen->trigger();
         QVERIFY(dialogs().messages.empty());
@@ -102,7 +102,7 @@ class PresetCommandsTest : public QObject {
                                  writeFile(dir_, "range.lcf", outOfRange), dir_.path()};
         for (const QString& path : files) {
             rig_ = std::make_unique<WindowRig>();
-            window().load("");
+            window().commands().load({});
             window().Slider3[4]->setValue(9);
             const SharedState before = rig_->state;
             dialogs().openPath = path;
@@ -116,7 +116,7 @@ class PresetCommandsTest : public QObject {
     }
 
     void saveWritesTheSettingsAndSetsTheCaption() {
-        window().load("");
+        window().commands().load({});
         window().Slider4[3]->setValue(11);
         window().mnuLine->trigger();
         dialogs().savePath = dir_.filePath("saved.lcf");
@@ -133,7 +133,7 @@ class PresetCommandsTest : public QObject {
     }
 
     void saveCancelledAndSaveErrors() {
-        window().load("");
+        window().commands().load({});
         dialogs().savePath.clear();
         window().mnuSave->trigger();
         QVERIFY(dialogs().messages.empty());
@@ -148,7 +148,7 @@ class PresetCommandsTest : public QObject {
     }
 
     void resetNoChangesNothing() {
-        window().load("");
+        window().commands().load({});
         window().mnuLine->trigger();
         window().Slider3[0]->setValue(1);
         const SharedState before = rig_->state;
@@ -164,7 +164,7 @@ class PresetCommandsTest : public QObject {
     }
 
     void resetYesRestoresTheDefaultsItOwns() {
-        window().load("");
+        window().commands().load({});
         dialogs().openPath = writeFile(dir_, "unusual.lcf", unusualPreset());
         window().mnuOpen->trigger();
         const QString caption = window().windowTitle();
@@ -193,21 +193,28 @@ class PresetCommandsTest : public QObject {
     }
 
     void commandLineWithoutPreset() {
-        window().load("");
+        window().commands().load({});
         QVERIFY(dialogs().messages.empty());
-        QVERIFY(!window().Running);
+        QVERIFY(!window().commands().Running);
         QCOMPARE(window().windowTitle(), kInitialCaption);
         QCOMPARE(callCount(rig_->input, kalindor::test::FakeSoundInput::Call::kOpen), 0);
     }
 
+    void commandLinePresetAndStart_data() {
+        QTest::addColumn<QString>("blank");
+        QTest::newRow("space") << QStringLiteral(" ");
+        QTest::newRow("tab") << QStringLiteral("\t");
+    }
+
     void commandLinePresetAndStart() {
+        QFETCH(QString, blank);
         const QString path = writeFile(dir_, "x.lcf", unusualPreset());
-        window().load((path + " start").toStdString());
+        window().commands().load(parseCommandLine((path + blank + "start").toStdString()));
         QVERIFY(dialogs().messages.empty());
         expectUnusualControls();
         // The caption shows the text before "start", blank included.
-        QCOMPARE(window().windowTitle(), QStringLiteral("КАЛИНДОР ") + path + " ");
-        QVERIFY(window().Running);
+        QCOMPARE(window().windowTitle(), QStringLiteral("КАЛИНДОР ") + path + blank);
+        QVERIFY(window().commands().Running);
         QCOMPARE(window().Command1->text(), QStringLiteral("Стоп"));
         QVERIFY(window().engine().timer1().enabled());
         QVERIFY(window().isVisible());
@@ -216,30 +223,30 @@ class PresetCommandsTest : public QObject {
 
     void commandLineStartAndHide() {
         const QString path = writeFile(dir_, "x.lcf", unusualPreset());
-        window().load((path + "starth").toStdString());
+        window().commands().load(parseCommandLine((path + "starth").toStdString()));
         QVERIFY(dialogs().messages.empty());
         QCOMPARE(window().windowTitle(), QStringLiteral("КАЛИНДОР ") + path);
-        QVERIFY(window().Running);
+        QVERIFY(window().commands().Running);
         QVERIFY(window().isHidden());
         QVERIFY(window().engine().timer1().enabled());
     }
 
     void commandLineSuffixInCapitals() {
         const QString path = writeFile(dir_, "x.lcf", unusualPreset());
-        window().load((path + "STARTH").toStdString());
+        window().commands().load(parseCommandLine((path + "STARTH").toStdString()));
         QVERIFY(dialogs().messages.empty());
-        QVERIFY(window().Running);
+        QVERIFY(window().commands().Running);
         QVERIFY(window().isHidden());
     }
 
     // A trailing "h" without "start" is part of the path: loaded, not started, not hidden.
     void commandLineTrailingHWithoutStart() {
         const QString path = writeFile(dir_, "presh", unusualPreset());
-        window().load(path.toStdString());
+        window().commands().load(parseCommandLine(path.toStdString()));
         QVERIFY(dialogs().messages.empty());
-        QVERIFY(window().HideRequested);
-        QVERIFY(!window().StartRequested);
-        QVERIFY(!window().Running);
+        QVERIFY(window().commands().HideRequested);
+        QVERIFY(!window().commands().StartRequested);
+        QVERIFY(!window().commands().Running);
         QVERIFY(window().isVisible());
         QCOMPARE(window().windowTitle(), QStringLiteral("КАЛИНДОР ") + path);
         expectUnusualControls();
@@ -247,11 +254,11 @@ class PresetCommandsTest : public QObject {
 
     void commandLineMissingPresetWithStart() {
         const QString path = dir_.filePath("missing.lcf");
-        window().load((path + " starth").toStdString());
+        window().commands().load(parseCommandLine((path + " starth").toStdString()));
         // Two blanks before the non-negative code; the text before "starth" as it was typed.
         expectOneCriticalError(QStringLiteral("Ошибка открытия файла  53\r") + path +
                                QStringLiteral(" \rВозможно файл не существует"));
-        QVERIFY(!window().Running);
+        QVERIFY(!window().commands().Running);
         QCOMPARE(callCount(rig_->input, kalindor::test::FakeSoundInput::Call::kOpen), 0);
         QVERIFY(window().isVisible());
         QCOMPARE(window().windowTitle(), kInitialCaption);
@@ -262,22 +269,22 @@ class PresetCommandsTest : public QObject {
     // The code tells the failures apart: a file too short is not a missing file.
     void commandLineErrorCodeFollowsTheFailure() {
         const QString path = writeFile(dir_, "short.lcf", " 50 \r\n 5 \r\n");
-        window().load((path + " start").toStdString());
+        window().commands().load(parseCommandLine((path + " start").toStdString()));
         QCOMPARE(dialogs().messages.size(), std::size_t{1});
         const QString text = dialogs().messages[0].text;
         QVERIFY(text.startsWith(QStringLiteral("Ошибка открытия файла  ")));
         QVERIFY(!text.startsWith(QStringLiteral("Ошибка открытия файла  53")));
-        QVERIFY(!window().Running);
+        QVERIFY(!window().commands().Running);
     }
 
     // A start that cannot open the input does not hide the window it would leave unreachable.
     void commandLineStartWithFailingInputStaysVisible() {
         rig_->input.openFailure = "no such source";
         const QString path = writeFile(dir_, "x.lcf", unusualPreset());
-        window().load((path + "starth").toStdString());
+        window().commands().load(parseCommandLine((path + "starth").toStdString()));
         QCOMPARE(dialogs().messages.size(), std::size_t{1});
         QCOMPARE(dialogs().messages[0].title, QStringLiteral("Ошибка в КАЛИНДОР"));
-        QVERIFY(!window().Running);
+        QVERIFY(!window().commands().Running);
         QVERIFY(window().isVisible());
         QCOMPARE(window().windowTitle(), QStringLiteral("КАЛИНДОР ") + path);
     }

@@ -28,7 +28,7 @@ class StartStopTest : public QObject {
     Form1& window() { return rig_->window; }
 
     void expectStopped() {
-        QVERIFY(!window().Running);
+        QVERIFY(!window().commands().Running);
         QVERIFY(!window().engine().timer1().enabled());
         QVERIFY(!window().engine().timer2().enabled());
         QVERIFY(!window().engine().timer3().enabled());
@@ -37,7 +37,7 @@ class StartStopTest : public QObject {
   private slots:
     void init() {
         rig_ = std::make_unique<WindowRig>();
-        window().load("");
+        window().commands().load({});
     }
     void cleanup() { rig_.reset(); }
 
@@ -54,7 +54,7 @@ class StartStopTest : public QObject {
         rig_->input.openFailure.reset();
         window().Command1->click();
         QCOMPARE(window().Command1->text(), QStringLiteral("Стоп"));
-        QVERIFY(window().Running);
+        QVERIFY(window().commands().Running);
         QVERIFY(rig_->input.isOpen());
         QVERIFY(window().engine().timer1().enabled());
         QVERIFY(window().engine().timer2().enabled());
@@ -74,7 +74,7 @@ class StartStopTest : public QObject {
         rig_->input.openFailure.reset();
         window().Command1->click();
         QCOMPARE(window().Command1->text(), QStringLiteral("Стоп"));
-        QVERIFY(window().Running);
+        QVERIFY(window().commands().Running);
         QCOMPARE(rig_->dialogs.messages.size(), std::size_t{2});
     }
 
@@ -88,7 +88,7 @@ class StartStopTest : public QObject {
     // says so once and offers Start again.
     void inputLostMidRun() {
         window().Command1->click();
-        QVERIFY(window().Running);
+        QVERIFY(window().commands().Running);
         rig_->input.silentForMs = 5000;
         rig_->timers.advance(3000);
         QCOMPARE(rig_->dialogs.messages.size(), std::size_t{1});

@@ -41,6 +41,8 @@ Form6::Form6(SharedState& state, std::function<void()> timerPeriodsChanged, QWid
     setWindowTitle(QStringLiteral("Настройки автомата световых эффектов"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
+    // Shown, it blocks the main window's input (show() itself returns at once).
+    setWindowModality(Qt::ApplicationModal);
     QFont font = this->font();
     font.setPixelSize(kFontPixelSize);
     setFont(font);
@@ -119,14 +121,6 @@ void Form6::fill() {
 
     const QSignalBlocker blocker(Slider2);
     Slider2->setValue(effectSpeedForInterval(state_.EffectIntervalMs));
-}
-
-void Form6::openModal() {
-    fill();
-    setWindowModality(Qt::ApplicationModal);
-    show();
-    raise();
-    activateWindow();
 }
 
 void Form6::secondsChanged(int seconds) {

@@ -27,8 +27,6 @@ class Form6 final : public QDialog {
 
     // Loads the controls from the state (signals blocked, nothing is written back).
     void fill();
-    // Fills the dialog and shows it application-modal without blocking the caller.
-    void openModal();
 
     QLabel* Label1 = nullptr;    // "Если нет сигнала"
     QSlider* Slider1 = nullptr;  // seconds 1..10

@@ -85,7 +85,7 @@ class DialogsTest : public QObject {
   private slots:
     void init() {
         rig_ = std::make_unique<WindowRig>();
-        window().load("");
+        window().commands().load({});
     }
     void cleanup() { rig_.reset(); }
 
