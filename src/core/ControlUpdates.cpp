@@ -3,16 +3,24 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/Rounding.h"
+
 namespace kalindor {
 
 namespace {
 
-int clampTo(int value, int low, int high) { return std::clamp(value, low, high); }
+int clampTo(int value, int low, int high) {
+    return std::clamp(value, low, high);
+}
 
-bool validChannel(int ch) { return ch >= 0 && ch < kChannelCount; }
+bool validChannel(int ch) {
+    return ch >= 0 && ch < kChannelCount;
+}
 
 // Whole numbers of a percentage label are computed in integer arithmetic.
-std::string percent(int value) { return std::to_string(value) + "%"; }
+std::string percent(int value) {
+    return std::to_string(value) + "%";
+}
 
 }  // namespace
 
@@ -31,18 +39,24 @@ float noiseFilterLevelForPosition(int position) {
 }
 
 int noiseFilterPositionForLevel(float level) {
-    const double p = std::nearbyint(100.0 - static_cast<double>(level) / 2.55);
+    const double p = roundHalfEven(100.0 - static_cast<double>(level) / 2.55);
     return clampTo(static_cast<int>(p), kNoiseFilterPositionMin, kNoiseFilterPositionMax);
 }
 
 int effectSpeedForInterval(int effectIntervalMs) {
-    const double p = std::nearbyint(static_cast<double>(effectIntervalMs) / 100.0);
+    const double p = roundHalfEven(static_cast<double>(effectIntervalMs) / 100.0);
     return clampTo(static_cast<int>(p), kEffectSpeedMin, kEffectSpeedMax);
 }
 
-std::string scanPeriodLabel(int ms) { return std::to_string(ms) + "ms"; }
-std::string thresholdLabel(int position) { return percent(105 - 10 * position); }
-std::string gainLabel(int position) { return percent(410 - 10 * position); }
+std::string scanPeriodLabel(int ms) {
+    return std::to_string(ms) + "ms";
+}
+std::string thresholdLabel(int position) {
+    return percent(105 - 10 * position);
+}
+std::string gainLabel(int position) {
+    return percent(410 - 10 * position);
+}
 
 std::string frequencyLabel(int position) {
     // position * 62.5 is a whole number or ends in .5; always a point as decimal separator.

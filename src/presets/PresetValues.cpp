@@ -1,11 +1,11 @@
 #include "presets/PresetValues.h"
 
 #include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <limits>
 
 #include "core/ControlUpdates.h"
+#include "core/Rounding.h"
 
 namespace kalindor {
 
@@ -229,20 +229,6 @@ Item decodeItem(int line, std::string_view raw) {
             break;
     }
     return item;
-}
-
-// Rounds to the nearest whole number, a tie going to the even one; independent of the
-// floating-point environment's rounding mode.
-double roundHalfEven(double value) {
-    const double below = std::floor(value);
-    const double fraction = value - below;
-    if (fraction > 0.5) {
-        return below + 1.0;
-    }
-    if (fraction < 0.5) {
-        return below;
-    }
-    return std::fmod(below, 2.0) == 0.0 ? below : below + 1.0;
 }
 
 std::optional<PresetError> position(int line, const Item& item, int low, int high, int& out) {
