@@ -9,36 +9,6 @@ namespace kalindor {
 
 inline constexpr int kChannelCount = 8;
 
-// Ranges of the controls that hold the settings (positions, not engine values).
-inline constexpr int kScanPeriodMinMs = 30;  // Slider1
-inline constexpr int kScanPeriodMaxMs = 100;
-inline constexpr int kDecayMin = 1;  // Slider2
-inline constexpr int kDecayMax = 10;
-inline constexpr int kThresholdPositionMin = 1;  // Slider3(ch)
-inline constexpr int kThresholdPositionMax = 10;
-inline constexpr int kGainPositionMin = 1;  // Slider4(ch)
-inline constexpr int kGainPositionMax = 40;
-inline constexpr int kFrequencyMin = 1;  // Form2 Slider1(ch), a spectrum point index
-inline constexpr int kFrequencyMax = 255;
-inline constexpr int kNoiseFilterPositionMin = 50;  // Form4 Slider1(0); 100 = filter off
-inline constexpr int kNoiseFilterPositionMax = 100;
-inline constexpr int kAgcSpeedMin = 1000;  // Form5 Slider1
-inline constexpr int kAgcSpeedMax = 10000;
-inline constexpr int kNoSignalSecondsMin = 1;  // Form6 Slider1
-inline constexpr int kNoSignalSecondsMax = 10;
-inline constexpr int kEffectSpeedMin = 1;  // Form6 Slider2, tenths of a second per step
-inline constexpr int kEffectSpeedMax = 10;
-
-// Start-up values.
-inline constexpr int kDefaultScanPeriodMs = 50;
-inline constexpr int kDefaultDecay = 5;
-inline constexpr int kDefaultThresholdPosition = 5;  // 55 %
-inline constexpr int kDefaultGainPosition = 31;      // 100 %
-inline constexpr int kDefaultNoiseFilterPosition = 100;
-inline constexpr int kDefaultAgcSpeed = 5000;
-inline constexpr int kDefaultPortAddress = 888;
-inline constexpr int kDefaultEffectIntervalMs = 1000;
-
 enum EffectKindValue : std::int16_t { kRunningFire = 0, kRunningWave = 1, kRandomEffect = 2 };
 
 // The program-wide set of named values. One instance lives for the whole run and is shared by
