@@ -298,27 +298,31 @@ void changeSomething(std::mt19937& random, SharedState& state, Engine& engine,
     const auto in = [&](int low, int high) {
         return std::uniform_int_distribution<int>(low, high)(random);
     };
+    const auto anywhere = [&](Setting setting) {
+        const SettingInfo& info = settingInfo(setting);
+        return in(info.low, info.high);
+    };
     const std::string preset = (folder / ("preset-" + std::to_string(in(0, 3)) + ".lcf")).string();
     ++figures.settingChanges;
     switch (what(random)) {
         case 0:
-            setScanPeriod(state, in(kScanPeriodMinMs, kScanPeriodMaxMs));
+            setScanPeriod(state, anywhere(Setting::kScanPeriod));
             break;
         case 1:
-            setDecaySpeed(state, in(kDecayMin, kDecayMax));
+            setDecaySpeed(state, anywhere(Setting::kDecaySpeed));
             break;
         case 2:
-            setThreshold(state, channel(random), in(kThresholdPositionMin, kThresholdPositionMax));
+            setThreshold(state, channel(random), anywhere(Setting::kThreshold));
             break;
         case 3:
-            setGain(state, channel(random), in(kGainPositionMin, kGainPositionMax));
+            setGain(state, channel(random), anywhere(Setting::kGain));
             break;
         case 4:
-            setFrequency(state, channel(random), in(kFrequencyMin, kFrequencyMax));
+            setFrequency(state, channel(random), anywhere(Setting::kFrequency));
             break;
         case 5:
-            setNoiseFilter(state, in(kNoiseFilterPositionMin, kNoiseFilterPositionMax));
-            setAgcSpeed(state, in(kAgcSpeedMin, kAgcSpeedMax));
+            setNoiseFilter(state, anywhere(Setting::kNoiseFilter));
+            setAgcSpeed(state, anywhere(Setting::kAgcSpeed));
             break;
         case 6:
             state.AgcEnabled = !state.AgcEnabled;
@@ -329,8 +333,8 @@ void changeSomething(std::mt19937& random, SharedState& state, Engine& engine,
             state.GraphPolygon = in(0, 1) == 1;
             break;
         case 8:
-            setNoSignalSeconds(state, in(kNoSignalSecondsMin, kNoSignalSecondsMax));
-            setEffectSpeed(state, in(kEffectSpeedMin, kEffectSpeedMax));
+            setNoSignalSeconds(state, anywhere(Setting::kNoSignalSeconds));
+            setEffectSpeed(state, anywhere(Setting::kEffectSpeed));
             state.EffectKind = static_cast<std::int16_t>(in(0, 2));
             state.AutomatonDisabled = in(0, 5) == 0;
             break;

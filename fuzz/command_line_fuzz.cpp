@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "FuzzSupport.h"
+#include "core/SharedState.h"
 #include "launch/CommandLine.h"
 #include "launch/LaunchOptions.h"
-#include "core/SharedState.h"
 
 namespace kalindor {
 namespace {
@@ -108,11 +108,9 @@ void checkLaunchOptions(const std::vector<std::string>& args, LaunchProgram prog
             "the request is the parse of the command text");
     checkCommandLine(options.commandText, options.command);
     require(!options.input.empty(), "an input is always named");
-    require(options.noSignalSeconds >= kNoSignalSecondsMin &&
-                options.noSignalSeconds <= kNoSignalSecondsMax,
+    require(options.noSignalSeconds >= 1 && options.noSignalSeconds <= 10,
             "--no-signal within 1..10");
-    require(options.effectSpeed >= kEffectSpeedMin && options.effectSpeed <= kEffectSpeedMax,
-            "--effect-speed within 1..10");
+    require(options.effectSpeed >= 1 && options.effectSpeed <= 10, "--effect-speed within 1..10");
     require(!options.runForMs || *options.runForMs > 0, "--for is positive");
     if (program == LaunchProgram::kWindow) {
         require(!options.runForMs && options.noSignalSeconds == defaults.noSignalSeconds &&
@@ -123,8 +121,7 @@ void checkLaunchOptions(const std::vector<std::string>& args, LaunchProgram prog
 
     SharedState state;
     applyAutomatonOptions(options, state);
-    require(state.NoSignalSeconds >= kNoSignalSecondsMin &&
-                state.NoSignalSeconds <= kNoSignalSecondsMax,
+    require(state.NoSignalSeconds >= 1 && state.NoSignalSeconds <= 10,
             "NoSignalSeconds within 1..10");
     require(state.EffectIntervalMs >= 100 && state.EffectIntervalMs <= 1000,
             "EffectIntervalMs within 100..1000");

@@ -3,47 +3,20 @@
 #include <array>
 #include <cstdint>
 
+#include "core/Settings.h"
+
 namespace kalindor {
 
 inline constexpr int kChannelCount = 8;
-
-// Ranges of the controls that hold the settings (positions, not engine values).
-inline constexpr int kScanPeriodMinMs = 30;  // Slider1
-inline constexpr int kScanPeriodMaxMs = 100;
-inline constexpr int kDecayMin = 1;  // Slider2
-inline constexpr int kDecayMax = 10;
-inline constexpr int kThresholdPositionMin = 1;  // Slider3(ch)
-inline constexpr int kThresholdPositionMax = 10;
-inline constexpr int kGainPositionMin = 1;  // Slider4(ch)
-inline constexpr int kGainPositionMax = 40;
-inline constexpr int kFrequencyMin = 1;  // Form2 Slider1(ch), a spectrum point index
-inline constexpr int kFrequencyMax = 255;
-inline constexpr int kNoiseFilterPositionMin = 50;  // Form4 Slider1(0); 100 = filter off
-inline constexpr int kNoiseFilterPositionMax = 100;
-inline constexpr int kAgcSpeedMin = 1000;  // Form5 Slider1
-inline constexpr int kAgcSpeedMax = 10000;
-inline constexpr int kNoSignalSecondsMin = 1;  // Form6 Slider1
-inline constexpr int kNoSignalSecondsMax = 10;
-inline constexpr int kEffectSpeedMin = 1;  // Form6 Slider2, tenths of a second per step
-inline constexpr int kEffectSpeedMax = 10;
-
-// Start-up values.
-inline constexpr int kDefaultScanPeriodMs = 50;
-inline constexpr int kDefaultDecay = 5;
-inline constexpr int kDefaultThresholdPosition = 5;  // 55 %
-inline constexpr int kDefaultGainPosition = 31;      // 100 %
-inline constexpr int kDefaultNoiseFilterPosition = 100;
-inline constexpr int kDefaultAgcSpeed = 5000;
-inline constexpr int kDefaultPortAddress = 888;
-inline constexpr int kDefaultEffectIntervalMs = 1000;
 
 enum EffectKindValue : std::int16_t { kRunningFire = 0, kRunningWave = 1, kRandomEffect = 2 };
 
 // The program-wide set of named values. One instance lives for the whole run and is shared by
 // reference; every field is read and written on the main (event-loop) thread only.
-// Settings that the original keeps in control positions are kept here too (the *Position and
-// *Ms fields), because presets store positions, not derived values; the update routines in
-// ControlUpdates.h keep both sides consistent.
+// Settings held by control positions are kept here as positions too (the *Position and *Ms
+// fields), because presets store positions, not derived values; the update routines in
+// ControlUpdates.h keep both sides consistent. The settings start-up leaves alone
+// (DefaultBy::kCreation) are created at their defaults.
 struct SharedState {
     // Per-channel settings.
     std::array<std::int16_t, kChannelCount> ChannelFrequency{};  // spectrum point 1..255
@@ -55,20 +28,25 @@ struct SharedState {
     bool XScaleLog = false;
     bool YScaleLog = false;
     bool GraphPolygon = false;
-    bool AgcEnabled = false;  // also the state of Check1
+    bool AgcEnabled = defaultPosition(Setting::kAgcEnabled) != 0;  // also the state of Check1
     std::int16_t AgcSpeed = 0;  // point steps between AGC updates; a preset may hold any int16
-    float NoiseFilterLevel = 0.0f;  // 0 (off) .. 127.5
-    std::int16_t PortAddress = 0;   // legacy, only stored in presets
+    // 0 (off) .. 127.5
+    float NoiseFilterLevel = noiseFilterLevelForPosition(defaultPosition(Setting::kNoiseFilter));
+    std::int16_t PortAddress = 0;      // legacy, only stored in presets
     std::int16_t NoSignalSeconds = 0;  // 1..10
     bool AutomatonDisabled = false;
     std::int16_t EffectKind = kRunningFire;  // EffectKindValue
 
     // Control positions and timer periods that hold settings.
-    std::int16_t ScanPeriodMs = kDefaultScanPeriodMs;  // Slider1 = Timer1 period
+    // Slider1 = Timer1 period.
+    std::int16_t ScanPeriodMs = static_cast<std::int16_t>(defaultPosition(Setting::kScanPeriod));
     std::array<std::int16_t, kChannelCount> ThresholdPosition{};  // Slider3(ch)
     std::array<std::int16_t, kChannelCount> GainPosition{};       // Slider4(ch)
-    std::int16_t NoiseFilterPosition = kDefaultNoiseFilterPosition;  // Form4 Slider1(0)
-    std::int32_t EffectIntervalMs = kDefaultEffectIntervalMs;        // Timer3 period
+    // Form4 Slider1(0).
+    std::int16_t NoiseFilterPosition =
+        static_cast<std::int16_t>(defaultPosition(Setting::kNoiseFilter));
+    // Timer3 period.
+    std::int32_t EffectIntervalMs = effectIntervalForSpeed(defaultPosition(Setting::kEffectSpeed));
 
     // Runtime values.
     bool SignalSeen = false;    // set by the level chain, cleared by the no-signal check

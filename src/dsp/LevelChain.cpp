@@ -1,5 +1,6 @@
 #include "dsp/LevelChain.h"
 
+#include "core/Rounding.h"
 #include "dsp/SpectrumPoint.h"
 
 namespace kalindor {
@@ -10,8 +11,7 @@ namespace {
 constexpr double kAgcFullScale = 255.0;
 constexpr double kAgcTargetFraction = 0.7;
 
-// Whole value 0..255 a level bar takes for a level, halves rounded to even. Worked out from
-// the exact whole part and fraction, so no floating-point rounding mode can change it.
+// Whole value 0..255 a level bar takes for a level, halves rounded to even.
 std::uint8_t barValue(float value) {
     if (!(value > 0.0f)) {
         return 0;
@@ -19,10 +19,7 @@ std::uint8_t barValue(float value) {
     if (value >= kFullScale) {
         return 255;
     }
-    const int whole = static_cast<int>(value);
-    const float fraction = value - static_cast<float>(whole);
-    const bool up = fraction > 0.5f || (fraction == 0.5f && (whole & 1) != 0);
-    return static_cast<std::uint8_t>(whole + (up ? 1 : 0));
+    return static_cast<std::uint8_t>(roundHalfEven(value));
 }
 
 }  // namespace

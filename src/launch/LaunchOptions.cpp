@@ -12,10 +12,13 @@ namespace {
 
 constexpr double kMaxRunSeconds = 365.0 * 24 * 3600;  // a year; guards the ms conversion
 
-std::optional<int> wholeNumber(std::string_view text, int low, int high) {
+// A whole number within the setting's range.
+std::optional<int> settingValue(std::string_view text, Setting id) {
+    const SettingInfo& info = settingInfo(id);
     int value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc{} || end != text.data() + text.size() || value < low || value > high) {
+    if (ec != std::errc{} || end != text.data() + text.size() || value < info.low ||
+        value > info.high) {
         return std::nullopt;
     }
     return value;
@@ -48,6 +51,12 @@ std::optional<std::int64_t> durationMs(std::string_view text) {
     }
     const auto ms = static_cast<std::int64_t>(std::llround(seconds * 1000.0));
     return ms > 0 ? std::optional<std::int64_t>(ms) : std::nullopt;
+}
+
+// The help lines of an option that sets a setting, with its range and default.
+std::string settingOptionHelp(std::string_view name, Setting id, std::string_view text) {
+    return "  --" + std::string(name) + " " + rangeText(id) + "\n        " + std::string(text) +
+           " (default: " + std::to_string(defaultPosition(id)) + ").\n";
 }
 
 struct Parser {
@@ -95,9 +104,9 @@ struct Parser {
             }
             options.runForMs = ms;
         } else if (name == "no-signal") {
-            const auto seconds = wholeNumber(value, kNoSignalSecondsMin, kNoSignalSecondsMax);
+            const auto seconds = settingValue(value, Setting::kNoSignalSeconds);
             if (!seconds) {
-                return bad("1..10");
+                return bad(rangeText(Setting::kNoSignalSeconds));
             }
             options.noSignalSeconds = *seconds;
         } else if (name == "effects") {
@@ -113,9 +122,9 @@ struct Parser {
                 return bad("off, fire, wave or random");
             }
         } else {
-            const auto speed = wholeNumber(value, kEffectSpeedMin, kEffectSpeedMax);
+            const auto speed = settingValue(value, Setting::kEffectSpeed);
             if (!speed) {
-                return bad("1..10");
+                return bad(rangeText(Setting::kEffectSpeed));
             }
             options.effectSpeed = *speed;
         }
@@ -189,13 +198,14 @@ std::string launchOptionsHelp(LaunchProgram program) {
     if (program == LaunchProgram::kCliRun) {
         help +=
             "  --for SECONDS\n"
-            "        Stop after this many seconds (default: run until SIGINT or SIGTERM).\n"
-            "  --no-signal 1..10\n"
-            "        Seconds without a new light pattern before the effects start (default: 1).\n"
+            "        Stop after this many seconds (default: run until SIGINT or SIGTERM).\n";
+        help += settingOptionHelp("no-signal", Setting::kNoSignalSeconds,
+                                  "Seconds without a new light pattern before the effects start");
+        help +=
             "  --effects off|fire|wave|random\n"
-            "        Effect shown while there is no signal, or off (default: fire).\n"
-            "  --effect-speed 1..10\n"
-            "        Tenths of a second per effect step (default: 10).\n";
+            "        Effect shown while there is no signal, or off (default: fire).\n";
+        help += settingOptionHelp("effect-speed", Setting::kEffectSpeed,
+                                  "Tenths of a second per effect step");
     }
     help += "  --help\n        Show this help and exit.\n";
     return help;

@@ -5,8 +5,8 @@
 #include <span>
 #include <string>
 
-#include "launch/CommandLine.h"
 #include "core/SharedState.h"
+#include "launch/CommandLine.h"
 
 namespace kalindor {
 
@@ -35,9 +35,10 @@ struct LaunchOptions {
 
     // kCliRun only; the defaults equal the start-up settings.
     std::optional<std::int64_t> runForMs;  // --for SECONDS (decimal); absent: until a signal
-    int noSignalSeconds = 1;               // --no-signal 1..10
+    int noSignalSeconds = defaultPosition(Setting::kNoSignalSeconds);  // --no-signal SECONDS
     EffectsChoice effects = EffectsChoice::kFire;  // --effects off|fire|wave|random
-    int effectSpeed = kEffectSpeedMax;  // --effect-speed 1..10, tenths of a second per step
+    // --effect-speed, tenths of a second per step.
+    int effectSpeed = defaultPosition(Setting::kEffectSpeed);
 };
 
 struct LaunchParse {

@@ -1,27 +1,16 @@
 #include "presets/PresetValues.h"
 
 #include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <limits>
+#include <type_traits>
 
 #include "core/ControlUpdates.h"
+#include "core/Rounding.h"
 
 namespace kalindor {
 
 namespace {
-
-constexpr int kLineScanPeriod = 1;
-constexpr int kLineDecay = 2;
-constexpr int kLineAgc = 3;
-constexpr int kFirstChannelLine = 4;  // threshold, gain, frequency of channel 0; 3 per channel
-constexpr int kLinesPerChannel = 3;
-constexpr int kLineNoiseFilter = 28;
-constexpr int kLineGraphPolygon = 29;
-constexpr int kLineXScale = 30;
-constexpr int kLineYScale = 31;
-constexpr int kLineAgcSpeed = 32;
-constexpr int kLinePortAddress = 33;
 
 // How many characters of an offending item an error message quotes.
 constexpr std::size_t kQuotedItemMaxBytes = 40;
@@ -231,32 +220,17 @@ Item decodeItem(int line, std::string_view raw) {
     return item;
 }
 
-// Rounds to the nearest whole number, a tie going to the even one; independent of the
-// floating-point environment's rounding mode.
-double roundHalfEven(double value) {
-    const double below = std::floor(value);
-    const double fraction = value - below;
-    if (fraction > 0.5) {
-        return below + 1.0;
-    }
-    if (fraction < 0.5) {
-        return below;
-    }
-    return std::fmod(below, 2.0) == 0.0 ? below : below + 1.0;
-}
-
-std::optional<PresetError> position(int line, const Item& item, int low, int high, int& out) {
+std::optional<PresetError> position(int line, const Item& item, const SettingInfo& info, int& out) {
     const double rounded = roundHalfEven(item.value);
-    if (rounded < low || rounded > high) {
+    if (rounded < info.low || rounded > info.high) {
         return lineError(line, kPresetInvalidPosition,
-                         quoteItem(item.text) + " is outside " + std::to_string(low) + ".." +
-                             std::to_string(high));
+                         quoteItem(item.text) + " is outside " + rangeText(info.id));
     }
     out = static_cast<int>(rounded);
     return std::nullopt;
 }
 
-std::optional<PresetError> int16Value(int line, const Item& item, std::int16_t& out) {
+std::optional<PresetError> int16Value(int line, const Item& item, int& out) {
     constexpr int kLow = std::numeric_limits<std::int16_t>::min();
     constexpr int kHigh = std::numeric_limits<std::int16_t>::max();
     const double rounded = roundHalfEven(item.value);
@@ -265,54 +239,83 @@ std::optional<PresetError> int16Value(int line, const Item& item, std::int16_t& 
                          quoteItem(item.text) + " is outside the 16-bit range " +
                              std::to_string(kLow) + ".." + std::to_string(kHigh));
     }
-    out = static_cast<std::int16_t>(rounded);
+    out = static_cast<int>(rounded);
     return std::nullopt;
 }
 
-// Stores one decoded item into its place in `values`.
+// Calls use(field) with the member of `values` that holds the setting of channel ch.
+template <class Values, class Use>
+void withField(Values& values, Setting id, int ch, Use use) {
+    switch (id) {
+        case Setting::kScanPeriod:
+            return use(values.ScanPeriodMs);
+        case Setting::kDecaySpeed:
+            return use(values.DecaySpeed);
+        case Setting::kAgcEnabled:
+            return use(values.AgcEnabled);
+        case Setting::kThreshold:
+            return use(values.ThresholdPosition[ch]);
+        case Setting::kGain:
+            return use(values.GainPosition[ch]);
+        case Setting::kFrequency:
+            return use(values.ChannelFrequency[ch]);
+        case Setting::kNoiseFilter:
+            return use(values.NoiseFilterPosition);
+        case Setting::kGraphPolygon:
+            return use(values.GraphPolygon);
+        case Setting::kXScaleLog:
+            return use(values.XScaleLog);
+        case Setting::kYScaleLog:
+            return use(values.YScaleLog);
+        case Setting::kAgcSpeed:
+            return use(values.AgcSpeed);
+        case Setting::kPortAddress:
+            return use(values.PortAddress);
+        case Setting::kNoSignalSeconds:
+        case Setting::kEffectSpeed:
+            return;  // not stored in presets
+    }
+}
+
+// The number a line holds: a position, a switch as 1 or 0, or a 16-bit value.
+int itemAt(const PresetValues& values, const PresetLineSetting& at) {
+    int item = 0;
+    withField(values, at.info->id, at.ch, [&item](const auto& field) { item = field; });
+    return item;
+}
+
+void setItemAt(PresetValues& values, const PresetLineSetting& at, int item) {
+    withField(values, at.info->id, at.ch, [item](auto& field) {
+        field = static_cast<std::remove_reference_t<decltype(field)>>(item);
+    });
+}
+
+// Decides one decoded item as its line's setting takes it and stores it into `values`.
 std::optional<PresetError> storeItem(int line, const Item& item, PresetValues& values) {
-    if (line == kLineScanPeriod) {
-        return position(line, item, kScanPeriodMinMs, kScanPeriodMaxMs, values.ScanPeriodMs);
+    const PresetLineSetting at = settingAtPresetLine(line);
+    int stored = 0;
+    switch (at.info->presetItem) {
+        case PresetItem::kPosition:
+            if (auto error = position(line, item, *at.info, stored)) {
+                return error;
+            }
+            break;
+        case PresetItem::kOnWhenOne:
+            stored = item.value == 1.0 ? 1 : 0;
+            break;
+        case PresetItem::kOnWhenNonZero:
+            stored = roundHalfEven(item.value) != 0.0 ? 1 : 0;
+            break;
+        case PresetItem::kInt16:
+            if (auto error = int16Value(line, item, stored)) {
+                return error;
+            }
+            break;
+        case PresetItem::kNone:
+            break;
     }
-    if (line == kLineDecay) {
-        return position(line, item, kDecayMin, kDecayMax, values.DecaySpeed);
-    }
-    if (line == kLineAgc) {
-        values.AgcEnabled = item.value == 1.0;
-        return std::nullopt;
-    }
-    if (line < kLineNoiseFilter) {
-        const int ch = (line - kFirstChannelLine) / kLinesPerChannel;
-        switch ((line - kFirstChannelLine) % kLinesPerChannel) {
-            case 0:
-                return position(line, item, kThresholdPositionMin, kThresholdPositionMax,
-                                values.ThresholdPosition[ch]);
-            case 1:
-                return position(line, item, kGainPositionMin, kGainPositionMax,
-                                values.GainPosition[ch]);
-            default:
-                return position(line, item, kFrequencyMin, kFrequencyMax,
-                                values.ChannelFrequency[ch]);
-        }
-    }
-    switch (line) {
-        case kLineNoiseFilter:
-            return position(line, item, kNoiseFilterPositionMin, kNoiseFilterPositionMax,
-                            values.NoiseFilterPosition);
-        case kLineGraphPolygon:
-            values.GraphPolygon = item.value == 1.0;
-            return std::nullopt;
-        case kLineXScale:
-            values.XScaleLog = roundHalfEven(item.value) != 0.0;
-            return std::nullopt;
-        case kLineYScale:
-            values.YScaleLog = roundHalfEven(item.value) != 0.0;
-            return std::nullopt;
-        case kLineAgcSpeed:
-            return int16Value(line, item, values.AgcSpeed);
-        default:
-            return int16Value(line, item, values.PortAddress);
-    }
+    setItemAt(values, at, stored);
+    return std::nullopt;
 }
 
 void appendLine(std::string& out, int value) {
@@ -325,58 +328,31 @@ void appendLine(std::string& out, int value) {
 
 PresetValues presetValuesFromState(const SharedState& state) {
     PresetValues values;
-    values.ScanPeriodMs = state.ScanPeriodMs;
-    values.DecaySpeed = state.DecaySpeed;
-    values.AgcEnabled = state.AgcEnabled;
-    for (int ch = 0; ch < kChannelCount; ++ch) {
-        values.ThresholdPosition[ch] = state.ThresholdPosition[ch];
-        values.GainPosition[ch] = state.GainPosition[ch];
-        values.ChannelFrequency[ch] = state.ChannelFrequency[ch];
+    for (int line = 1; line <= kPresetLineCount; ++line) {
+        const PresetLineSetting at = settingAtPresetLine(line);
+        setItemAt(values, at, at.info->position(state, at.ch));
     }
-    values.NoiseFilterPosition = state.NoiseFilterPosition;
-    values.GraphPolygon = state.GraphPolygon;
-    values.XScaleLog = state.XScaleLog;
-    values.YScaleLog = state.YScaleLog;
-    values.AgcSpeed = state.AgcSpeed;
-    values.PortAddress = state.PortAddress;
     return values;
 }
 
 void applyPresetValues(const PresetValues& values, SharedState& state) {
-    setScanPeriod(state, values.ScanPeriodMs);
-    setDecaySpeed(state, values.DecaySpeed);
-    state.AgcEnabled = values.AgcEnabled;
-    for (int ch = 0; ch < kChannelCount; ++ch) {
-        setThreshold(state, ch, values.ThresholdPosition[ch]);
-        setGain(state, ch, values.GainPosition[ch]);
-        setFrequency(state, ch, values.ChannelFrequency[ch]);
+    for (int line = 1; line <= kPresetLineCount; ++line) {
+        const PresetLineSetting at = settingAtPresetLine(line);
+        const int item = itemAt(values, at);
+        if (at.info->presetItem == PresetItem::kInt16) {
+            // Stored as it stands: the AGC speed dialog's range is deliberately not imposed.
+            at.info->store(state, at.ch, item);
+        } else {
+            updateSetting(state, at.info->id, at.ch, item);
+        }
     }
-    setNoiseFilter(state, values.NoiseFilterPosition);
-    state.GraphPolygon = values.GraphPolygon;
-    state.XScaleLog = values.XScaleLog;
-    state.YScaleLog = values.YScaleLog;
-    // Stored as they stand; the AGC speed dialog's range is deliberately not imposed here.
-    state.AgcSpeed = values.AgcSpeed;
-    state.PortAddress = values.PortAddress;
 }
 
 std::array<int, kPresetLineCount> presetLines(const PresetValues& values) {
     std::array<int, kPresetLineCount> lines{};
-    lines[kLineScanPeriod - 1] = values.ScanPeriodMs;
-    lines[kLineDecay - 1] = values.DecaySpeed;
-    lines[kLineAgc - 1] = values.AgcEnabled ? 1 : 0;
-    for (int ch = 0; ch < kChannelCount; ++ch) {
-        const int first = kFirstChannelLine - 1 + kLinesPerChannel * ch;
-        lines[first] = values.ThresholdPosition[ch];
-        lines[first + 1] = values.GainPosition[ch];
-        lines[first + 2] = values.ChannelFrequency[ch];
+    for (int line = 1; line <= kPresetLineCount; ++line) {
+        lines[line - 1] = itemAt(values, settingAtPresetLine(line));
     }
-    lines[kLineNoiseFilter - 1] = values.NoiseFilterPosition;
-    lines[kLineGraphPolygon - 1] = values.GraphPolygon ? 1 : 0;
-    lines[kLineXScale - 1] = values.XScaleLog ? 1 : 0;
-    lines[kLineYScale - 1] = values.YScaleLog ? 1 : 0;
-    lines[kLineAgcSpeed - 1] = values.AgcSpeed;
-    lines[kLinePortAddress - 1] = values.PortAddress;
     return lines;
 }
 
@@ -413,40 +389,8 @@ PresetParse parsePreset(std::string_view text) {
 }
 
 std::string presetLineMeaning(int line) {
-    if (line >= kFirstChannelLine && line < kLineNoiseFilter) {
-        const int channel = (line - kFirstChannelLine) / kLinesPerChannel + 1;
-        const std::string prefix = "channel " + std::to_string(channel) + " ";
-        switch ((line - kFirstChannelLine) % kLinesPerChannel) {
-            case 0:
-                return prefix + "threshold position (1..10)";
-            case 1:
-                return prefix + "gain position (1..40)";
-            default:
-                return prefix + "frequency step (x 62.5 Hz)";
-        }
-    }
-    switch (line) {
-        case kLineScanPeriod:
-            return "scan period (ms)";
-        case kLineDecay:
-            return "decay speed (1..10)";
-        case kLineAgc:
-            return "automatic level control (1 = on)";
-        case kLineNoiseFilter:
-            return "noise filter position (100 = off)";
-        case kLineGraphPolygon:
-            return "graph type (1 = polygon, 0 = histogram)";
-        case kLineXScale:
-            return "X scale (1 = logarithmic, 0 = linear)";
-        case kLineYScale:
-            return "Y scale (1 = logarithmic, 0 = linear)";
-        case kLineAgcSpeed:
-            return "AGC speed (points between updates)";
-        case kLinePortAddress:
-            return "legacy port address";
-        default:
-            return "";
-    }
+    const PresetLineSetting at = settingAtPresetLine(line);
+    return at.info != nullptr ? settingMeaning(at.info->id, at.ch) : "";
 }
 
 }  // namespace kalindor

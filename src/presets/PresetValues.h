@@ -11,32 +11,27 @@
 
 namespace kalindor {
 
-inline constexpr int kPresetLineCount = 33;
-
 // Longest line the reader accepts among the first 33 (bytes, without the line end). A preset
 // line is a handful of characters; the limit keeps a wrong file (or a pipe) from being read
 // without bound.
 inline constexpr std::size_t kPresetMaxLineBytes = 1024;
 
 // The 33 items of a preset as the reader applies them: control positions (not engine values),
-// switches already decided, lines 32 and 33 as 16-bit values. Line order:
-//   1 ScanPeriodMs, 2 DecaySpeed, 3 AgcEnabled,
-//   4 + 3ch ThresholdPosition[ch], 5 + 3ch GainPosition[ch], 6 + 3ch ChannelFrequency[ch],
-//   28 NoiseFilterPosition, 29 GraphPolygon, 30 XScaleLog, 31 YScaleLog, 32 AgcSpeed,
-//   33 PortAddress.
+// switches already decided, lines 32 and 33 as 16-bit values. Which line holds which setting
+// is the settings table's presetLine (core/Settings.h).
 struct PresetValues {
-    int ScanPeriodMs = kDefaultScanPeriodMs;
-    int DecaySpeed = kDefaultDecay;
-    bool AgcEnabled = false;
+    int ScanPeriodMs = defaultPosition(Setting::kScanPeriod);
+    int DecaySpeed = defaultPosition(Setting::kDecaySpeed);
+    bool AgcEnabled = defaultPosition(Setting::kAgcEnabled) != 0;
     std::array<int, kChannelCount> ThresholdPosition{};
     std::array<int, kChannelCount> GainPosition{};
     std::array<int, kChannelCount> ChannelFrequency{};
-    int NoiseFilterPosition = kDefaultNoiseFilterPosition;
-    bool GraphPolygon = true;
-    bool XScaleLog = true;
-    bool YScaleLog = true;
-    std::int16_t AgcSpeed = kDefaultAgcSpeed;
-    std::int16_t PortAddress = kDefaultPortAddress;
+    int NoiseFilterPosition = defaultPosition(Setting::kNoiseFilter);
+    bool GraphPolygon = defaultPosition(Setting::kGraphPolygon) != 0;
+    bool XScaleLog = defaultPosition(Setting::kXScaleLog) != 0;
+    bool YScaleLog = defaultPosition(Setting::kYScaleLog) != 0;
+    std::int16_t AgcSpeed = static_cast<std::int16_t>(defaultPosition(Setting::kAgcSpeed));
+    std::int16_t PortAddress = static_cast<std::int16_t>(defaultPosition(Setting::kPortAddress));
 
     friend bool operator==(const PresetValues&, const PresetValues&) = default;
 };
@@ -66,7 +61,8 @@ struct PresetParse {
 };
 PresetParse parsePreset(std::string_view text);
 
-// Short English meaning of a preset line 1..33, e.g. "scan period (ms)"; "" outside 1..33.
+// Short English meaning of a preset line 1..33, e.g. "scan period (ms)" or "channel 2 gain
+// position (1..40)"; "" outside 1..33.
 std::string presetLineMeaning(int line);
 
 }  // namespace kalindor

@@ -41,14 +41,16 @@ QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, QRe
     return label;
 }
 
+// A slider over the setting's position range and steps, created at `value`.
 QSlider* makeSlider(QWidget* parent, const QString& name, Qt::Orientation orientation,
-                    QRect geometry, int low, int high, int step, int value) {
+                    QRect geometry, Setting setting, int value) {
+    const SettingInfo& info = settingInfo(setting);
     auto* slider = new QSlider(orientation, parent);
     slider->setObjectName(name);
     slider->setGeometry(geometry);
-    slider->setRange(low, high);
-    slider->setSingleStep(step);
-    slider->setPageStep(step);
+    slider->setRange(info.low, info.high);
+    slider->setSingleStep(info.step);
+    slider->setPageStep(info.step);
     if (orientation == Qt::Vertical) {
         // The minimum at the top, and the up arrow moves the handle up.
         slider->setInvertedAppearance(true);
@@ -118,17 +120,17 @@ Form1::~Form1() = default;
 void Form1::createControls(QWidget* client) {
     Label2 = makeLabel(client, QStringLiteral("Label2"), QStringLiteral("Скорость сканирования"),
                        twipsRect(120, 0, 1215, 375));
-    Slider1 =
-        makeSlider(client, QStringLiteral("Slider1"), Qt::Horizontal, twipsRect(1440, 0, 2055, 375),
-                   kScanPeriodMinMs, kScanPeriodMaxMs, 10, kDefaultScanPeriodMs);
-    Label1 =
-        makeLabel(client, QStringLiteral("Label1"), fromUtf8(scanPeriodLabel(kDefaultScanPeriodMs)),
-                  twipsRect(3600, 120, 495, 255));
+    const int scanPeriod = defaultPosition(Setting::kScanPeriod);
+    Slider1 = makeSlider(client, QStringLiteral("Slider1"), Qt::Horizontal,
+                         twipsRect(1440, 0, 2055, 375), Setting::kScanPeriod, scanPeriod);
+    Label1 = makeLabel(client, QStringLiteral("Label1"), fromUtf8(scanPeriodLabel(scanPeriod)),
+                       twipsRect(3600, 120, 495, 255));
     // The first letter of this caption is a Latin C, as the window has always shown it.
     Label3 = makeLabel(client, QStringLiteral("Label3"), QStringLiteral("Cкорость затухания"),
                        twipsRect(120, 480, 1095, 375));
     Slider2 = makeSlider(client, QStringLiteral("Slider2"), Qt::Horizontal,
-                         twipsRect(1440, 480, 2055, 375), kDecayMin, kDecayMax, 1, kDefaultDecay);
+                         twipsRect(1440, 480, 2055, 375), Setting::kDecaySpeed,
+                         defaultPosition(Setting::kDecaySpeed));
 
     Command1 = new QPushButton(kCaptionFirstStart, client);
     Command1->setObjectName(QStringLiteral("Command1"));
@@ -178,14 +180,15 @@ void Form1::createControls(QWidget* client) {
 
         Label6[ch] = makeLabel(client, QStringLiteral("Label6") + suffix, QStringLiteral("Label6"),
                                twipsRect(left, 2880, 495, 255));
+        // Created at the bottom; start-up moves it to its default.
         Slider3[ch] = makeSlider(client, QStringLiteral("Slider3") + suffix, Qt::Vertical,
-                                 twipsRect(left, 3240, 375, 975), kThresholdPositionMin,
-                                 kThresholdPositionMax, 1, kThresholdPositionMax);
+                                 twipsRect(left, 3240, 375, 975), Setting::kThreshold,
+                                 settingInfo(Setting::kThreshold).high);
         Label8[ch] = makeLabel(client, QStringLiteral("Label8") + suffix, QStringLiteral("Label8"),
                                twipsRect(left, 4440, 495, 255));
         Slider4[ch] = makeSlider(client, QStringLiteral("Slider4") + suffix, Qt::Vertical,
-                                 twipsRect(left, 4680, 375, 975), kGainPositionMin,
-                                 kGainPositionMax, 1, kDefaultGainPosition);
+                                 twipsRect(left, 4680, 375, 975), Setting::kGain,
+                                 defaultPosition(Setting::kGain));
 
         connect(Slider3[ch], &QSlider::valueChanged, this,
                 [this, ch](int position) { thresholdChanged(ch, position); });

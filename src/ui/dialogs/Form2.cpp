@@ -27,6 +27,7 @@ Form2::Form2(SharedState& state, QWidget* parent) : QDialog(parent), state_(stat
     setFont(font);
     setFixedSize(twipsToPixels(5610), twipsToPixels(3480));
 
+    const SettingInfo& frequency = settingInfo(Setting::kFrequency);
     for (int ch = 0; ch < kChannelCount; ++ch) {
         const int top = 120 + kRowTwips * ch;
         const QString suffix = QStringLiteral("_%1").arg(ch);
@@ -38,12 +39,12 @@ Form2::Form2(SharedState& state, QWidget* parent) : QDialog(parent), state_(stat
         Slider1[ch] = new QSlider(Qt::Horizontal, this);
         Slider1[ch]->setObjectName(QStringLiteral("Slider1") + suffix);
         Slider1[ch]->setGeometry(twipsRect(720, top, 3615, 255));
-        Slider1[ch]->setRange(kFrequencyMin, kFrequencyMax);
-        Slider1[ch]->setSingleStep(1);
-        Slider1[ch]->setPageStep(1);
+        Slider1[ch]->setRange(frequency.low, frequency.high);
+        Slider1[ch]->setSingleStep(frequency.step);
+        Slider1[ch]->setPageStep(frequency.step);
 
         // Sized for the widest frequency text; fill() sets the real one.
-        Label2[ch] = new QLabel(QString::fromStdString(frequencyLabel(kFrequencyMax)), this);
+        Label2[ch] = new QLabel(QString::fromStdString(frequencyLabel(frequency.high)), this);
         Label2[ch]->setObjectName(QStringLiteral("Label2") + suffix);
         Label2[ch]->setGeometry(twipsRect(4440, top, 975, 255));
         fitCaption(Label2[ch], width() - Label2[ch]->x());

@@ -23,10 +23,11 @@ Form4::Form4(SharedState& state, QWidget* parent) : QDialog(parent), state_(stat
     Slider1[0] = new QSlider(Qt::Horizontal, this);
     Slider1[0]->setObjectName(QStringLiteral("Slider1_0"));
     Slider1[0]->setGeometry(twipsRect(120, 120, 2175, 375));
-    Slider1[0]->setRange(kNoiseFilterPositionMin, kNoiseFilterPositionMax);
-    Slider1[0]->setSingleStep(1);
-    Slider1[0]->setPageStep(1);
-    Slider1[0]->setValue(kDefaultNoiseFilterPosition);
+    const SettingInfo& filter = settingInfo(Setting::kNoiseFilter);
+    Slider1[0]->setRange(filter.low, filter.high);
+    Slider1[0]->setSingleStep(filter.step);
+    Slider1[0]->setPageStep(filter.step);
+    Slider1[0]->setValue(defaultPosition(Setting::kNoiseFilter));
 
     Label1[0] = new QLabel(this);
     Label1[0]->setObjectName(QStringLiteral("Label1_0"));

@@ -11,12 +11,6 @@
 
 namespace kalindor::ui {
 
-namespace {
-
-constexpr int kAgcSpeedStep = 100;
-
-}  // namespace
-
 Form5::Form5(SharedState& state, QWidget* parent) : QDialog(parent), state_(state) {
     setObjectName(QStringLiteral("Form5"));
     setWindowTitle(QStringLiteral("Скорость АРУ"));
@@ -34,10 +28,11 @@ Form5::Form5(SharedState& state, QWidget* parent) : QDialog(parent), state_(stat
     Slider1 = new QSlider(Qt::Horizontal, this);
     Slider1->setObjectName(QStringLiteral("Slider1"));
     Slider1->setGeometry(twipsRect(720, 120, 1815, 375));
-    Slider1->setRange(kAgcSpeedMin, kAgcSpeedMax);
-    Slider1->setSingleStep(kAgcSpeedStep);
-    Slider1->setPageStep(kAgcSpeedStep);
-    Slider1->setValue(kDefaultAgcSpeed);
+    const SettingInfo& speed = settingInfo(Setting::kAgcSpeed);
+    Slider1->setRange(speed.low, speed.high);
+    Slider1->setSingleStep(speed.step);
+    Slider1->setPageStep(speed.step);
+    Slider1->setValue(defaultPosition(Setting::kAgcSpeed));
 
     Label2 = new QLabel(QStringLiteral("Меньше"), this);
     Label2->setObjectName(QStringLiteral("Label2"));

@@ -15,13 +15,14 @@ namespace kalindor::ui {
 
 namespace {
 
-QSlider* makeSlider(QWidget* parent, const QString& name, QRect geometry, int low, int high) {
+QSlider* makeSlider(QWidget* parent, const QString& name, QRect geometry, Setting setting) {
+    const SettingInfo& info = settingInfo(setting);
     auto* slider = new QSlider(Qt::Horizontal, parent);
     slider->setObjectName(name);
     slider->setGeometry(geometry);
-    slider->setRange(low, high);
-    slider->setSingleStep(1);
-    slider->setPageStep(1);
+    slider->setRange(info.low, info.high);
+    slider->setSingleStep(info.step);
+    slider->setPageStep(info.step);
     return slider;
 }
 
@@ -51,7 +52,7 @@ Form6::Form6(SharedState& state, std::function<void()> timerPeriodsChanged, QWid
     Label1 = makeLabel(this, QStringLiteral("Label1"), QStringLiteral("Если нет сигнала"),
                        twipsRect(0, 120, 1335, 255));
     Slider1 = makeSlider(this, QStringLiteral("Slider1"), twipsRect(1440, 120, 1575, 375),
-                         kNoSignalSecondsMin, kNoSignalSecondsMax);
+                         Setting::kNoSignalSeconds);
     Label2 = makeLabel(this, QStringLiteral("Label2"), QString(), twipsRect(3000, 120, 255, 375));
     Label3 = makeLabel(this, QStringLiteral("Label3"), QStringLiteral("секунд, то"),
                        twipsRect(3240, 120, 855, 255));
@@ -69,7 +70,7 @@ Form6::Form6(SharedState& state, std::function<void()> timerPeriodsChanged, QWid
     Label4 = makeLabel(this, QStringLiteral("Label4"), QStringLiteral("Скорость автомата"),
                        twipsRect(600, 480, 735, 375));
     Slider2 = makeSlider(this, QStringLiteral("Slider2"), twipsRect(1440, 600, 1575, 375),
-                         kEffectSpeedMin, kEffectSpeedMax);
+                         Setting::kEffectSpeed);
 
     Frame1 = new QGroupBox(QStringLiteral("Эффекты"), this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
