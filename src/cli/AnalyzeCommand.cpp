@@ -6,11 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "cli/Commands.h"
 #include "audio/AudioFile.h"
+#include "cli/Commands.h"
 #include "core/ControlUpdates.h"
-#include "dsp/OfflineAnalysis.h"
+#include "core/Expected.h"
 #include "core/PipelineView.h"
+#include "dsp/OfflineAnalysis.h"
 #include "lights/SimulatedBoard.h"
 #include "presets/PresetFile.h"
 
@@ -141,17 +142,17 @@ int runAnalyze(std::span<const std::string> args) {
     }
     const int tickMs = options->tickMs.value_or(state.ScanPeriodMs);
 
-    const AudioFile audio = loadAudioFile(options->audioPath);
-    if (!audio.ok()) {
-        return runtimeError(audio.error);
+    const Expected<AudioFile> audio = loadAudioFile(options->audioPath);
+    if (!audio) {
+        return runtimeError(audio.error());
     }
 
     NullView view;
     SimulatedBoard board;
     std::vector<char> output;
-    output.reserve((audio.samples.size() / (static_cast<std::size_t>(tickMs) * kSamplesPerMs) + 1) *
-                   24);
-    analyzeRecording(audio.samples, tickMs, state, view, board,
+    output.reserve(
+        (audio->samples.size() / (static_cast<std::size_t>(tickMs) * kSamplesPerMs) + 1) * 24);
+    analyzeRecording(audio->samples, tickMs, state, view, board,
                      [&output](const SnapshotResult& result) {
                          char line[kSnapshotLineMax];
                          const std::size_t length = formatSnapshotLine(result, line);

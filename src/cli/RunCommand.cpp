@@ -5,16 +5,17 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "cli/Commands.h"
+#include "audio/SoundInputFactory.h"
 #include "capture/Capture.h"
+#include "cli/Commands.h"
 #include "core/ControlUpdates.h"
 #include "engine/Engine.h"
 #include "launch/LaunchOptions.h"
-#include "platform/PollEventLoop.h"
-#include "audio/SoundInputFactory.h"
 #include "lights/LightDeviceFactory.h"
+#include "platform/PollEventLoop.h"
 #include "presets/PresetFile.h"
 
 namespace kalindor::cli {
@@ -148,8 +149,8 @@ int runLive(std::span<const std::string> args) {
     });
 
     const std::int64_t startMs = loop.nowMs();
-    if (const std::optional<std::string> failure = engine.start()) {
-        printError(std::string(kOpenFailure) + " " + *failure);
+    if (const Expected<void> started = engine.start(); !started) {
+        printError(std::string(kOpenFailure) + " " + started.error());
         return kExitRuntimeError;
     }
     const std::int64_t captureStartMs = loop.nowMs() - logOriginMs;

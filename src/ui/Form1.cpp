@@ -11,8 +11,8 @@
 #include <QSignalBlocker>
 #include <QSlider>
 
-#include "launch/CommandLine.h"
 #include "core/ControlUpdates.h"
+#include "launch/CommandLine.h"
 #include "presets/PresetFile.h"
 #include "ui/dialogs/Form2.h"
 #include "ui/dialogs/Form4.h"
@@ -402,7 +402,7 @@ void Form1::startStopClicked() {
         const QString previousCaption = Command1->text();
         Running = true;
         Command1->setText(kCaptionStop);
-        if (engine_->start()) {
+        if (!engine_->start()) {
             // The window must not claim that capture runs when the input could not be opened.
             Running = false;
             Command1->setText(previousCaption);
