@@ -340,17 +340,17 @@ void changeSomething(std::mt19937& random, SharedState& state, Engine& engine,
         case 10:
         case 11: {
             const PresetValues saved = presetValuesFromState(state);
-            if (!savePreset(preset, state)) {
+            if (savePreset(preset, state)) {
                 ++figures.presetsSaved;
                 SharedState check = state;
-                if (loadPreset(preset, check) || presetValuesFromState(check) != saved) {
+                if (!loadPreset(preset, check) || presetValuesFromState(check) != saved) {
                     ++figures.presetMismatches;
                 }
             }
             break;
         }
         case 12:
-            if (!loadPreset(preset, state)) {
+            if (loadPreset(preset, state)) {
                 ++figures.presetsLoaded;
             }
             break;

@@ -135,9 +135,9 @@ int runAnalyze(std::span<const std::string> args) {
     SharedState state;
     applyStartupDefaults(state);
     if (options->presetPath) {
-        if (const auto error = loadPreset(*options->presetPath, state)) {
+        if (const auto loaded = loadPreset(*options->presetPath, state); !loaded) {
             return runtimeError("cannot read preset '" + *options->presetPath +
-                                "': " + error->describe());
+                                "': " + loaded.error().describe());
         }
     }
     const int tickMs = options->tickMs.value_or(state.ScanPeriodMs);

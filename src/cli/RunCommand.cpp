@@ -109,8 +109,9 @@ int runLive(std::span<const std::string> args) {
     applyStartupDefaults(state);
     applyAutomatonOptions(options, state);
     if (!options.command.path.empty()) {
-        if (const std::optional<PresetError> error = loadPreset(options.command.path, state)) {
-            printError("cannot read preset '" + options.command.path + "': " + error->describe());
+        if (const auto loaded = loadPreset(options.command.path, state); !loaded) {
+            printError("cannot read preset '" + options.command.path +
+                       "': " + loaded.error().describe());
             return kExitRuntimeError;
         }
     }

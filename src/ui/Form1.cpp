@@ -345,9 +345,9 @@ bool Form1::CommandLine(const std::string& FName) {
     while (!path.empty() && path.back() == ' ') {
         path.pop_back();
     }
-    if (const auto failure = loadPreset(path, state_)) {
-        dialogs_.message(this, commandLineFailureText(failure->code, pathText(FName)), kErrorTitle,
-                         UserDialogs::Icon::Critical);
+    if (const auto loaded = loadPreset(path, state_); !loaded) {
+        dialogs_.message(this, commandLineFailureText(loaded.error().code, pathText(FName)),
+                         kErrorTitle, UserDialogs::Icon::Critical);
         return false;
     }
     refreshControls();
@@ -442,7 +442,7 @@ void Form1::openPresetCommand() {
     if (path.isEmpty()) {
         return;
     }
-    if (loadPreset(pathBytes(path), state_)) {
+    if (!loadPreset(pathBytes(path), state_)) {
         dialogs_.message(this, openFailureText(path), kErrorTitle, UserDialogs::Icon::Critical);
         return;
     }
@@ -455,7 +455,7 @@ void Form1::savePresetCommand() {
     if (path.isEmpty()) {
         return;
     }
-    if (savePreset(pathBytes(path), state_)) {
+    if (!savePreset(pathBytes(path), state_)) {
         dialogs_.message(this, saveFailureText(path), kErrorTitle, UserDialogs::Icon::Critical);
         return;
     }
