@@ -16,15 +16,21 @@ namespace {
 
 TEST(LibusbTransport, FindsNoBoardOnThisMachine) {
     LibusbTransport transport;
-    const UsbOpenResult result = transport.open(kUsbBoardVendorId, kUsbBoardProductId);
-    ASSERT_TRUE(result.status == UsbOpenStatus::kNotFound ||
-                result.status == UsbOpenStatus::kUnavailable)
-        << "status " << static_cast<int>(result.status) << ": " << result.detail;
-    if (result.status == UsbOpenStatus::kUnavailable) {
+    const Expected<void, UsbOpenError> opened =
+        transport.open(kUsbBoardVendorId, kUsbBoardProductId);
+    ASSERT_FALSE(opened);
+    const UsbOpenError& result = opened.error();
+    ASSERT_TRUE(result.kind == UsbOpenError::Kind::kNotFound ||
+                result.kind == UsbOpenError::Kind::kUnavailable)
+        << "kind " << static_cast<int>(result.kind) << ": " << result.detail;
+    if (result.kind == UsbOpenError::Kind::kUnavailable) {
         EXPECT_NE(result.detail.find("libusb"), std::string::npos) << result.detail;
     }
     // A second look answers the same (the context is made once, or its failure kept).
-    EXPECT_EQ(transport.open(kUsbBoardVendorId, kUsbBoardProductId).status, result.status);
+    const Expected<void, UsbOpenError> again =
+        transport.open(kUsbBoardVendorId, kUsbBoardProductId);
+    ASSERT_FALSE(again);
+    EXPECT_EQ(again.error().kind, result.kind);
 }
 
 TEST(LibusbTransport, TransfersWithoutAnOpenBoardFail) {
