@@ -78,8 +78,9 @@ int main(int argc, char** argv) {
                             kalindor::ui::UserDialogs::Icon::Critical);
         });
     };
+    // The kind comes from a DeviceChoice, so the factory always knows it.
     const std::unique_ptr<kalindor::LightDevice> device =
-        kalindor::createLightDevice(deviceOptions);
+        kalindor::createLightDevice(deviceOptions).value();
     const std::unique_ptr<kalindor::SoundInput> input =
         kalindor::createSoundInput(options.input, true);
 

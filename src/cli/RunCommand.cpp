@@ -133,11 +133,12 @@ int runLive(std::span<const std::string> args) {
     deviceOptions.productId = options.usbProductId;
     deviceOptions.simLog = options.device == DeviceChoice::kSim ? stdout : nullptr;
     deviceOptions.onProblem = [](const std::string& problem) { printError(problem); };
-    const std::unique_ptr<LightDevice> device = createLightDevice(deviceOptions);
-    if (device == nullptr) {
-        printError(std::string("unknown device kind '") + deviceOptions.kind + "'");
+    Expected<std::unique_ptr<LightDevice>> created = createLightDevice(deviceOptions);
+    if (!created) {
+        printError(created.error());
         return kExitUsage;
     }
+    const std::unique_ptr<LightDevice> device = std::move(*created);
 
     const std::unique_ptr<SoundInput> input = createSoundInput(options.input, own.loop);
     NullView view;

@@ -45,7 +45,7 @@ TEST(LibusbTransport, DefaultDeviceReportsNotConnectedAndAtMostOneProblem) {
     std::vector<std::string> problems;
     DeviceOptions options;
     options.onProblem = [&](const std::string& text) { problems.push_back(text); };
-    auto device = createLightDevice(options);
+    auto device = createLightDevice(options).value();
     ASSERT_NE(device, nullptr);
     EXPECT_FALSE(probeDevice(*device));
     EXPECT_EQ(writePattern(*device, 255), kNotConnected);
