@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "FuzzSupport.h"
+#include "core/SharedState.h"
 #include "launch/CommandLine.h"
 #include "launch/LaunchOptions.h"
-#include "core/SharedState.h"
 
 namespace kalindor {
 namespace {
@@ -80,16 +80,12 @@ void checkCommandLine(std::string_view input, const CommandLineRequest& request)
 }
 
 void checkLaunchOptions(const std::vector<std::string>& args, LaunchProgram program) {
-    const LaunchParse parse = parseLaunchOptions(args, program);
+    const Expected<LaunchOptions> parsed = parseLaunchOptions(args, program);
     const LaunchOptions defaults;
-    if (!parse.ok()) {
-        require(!parse.options.helpRequested, "help and an error exclude each other");
+    if (!parsed || parsed->helpRequested) {
         return;
     }
-    if (parse.options.helpRequested) {
-        return;
-    }
-    const LaunchOptions& options = parse.options;
+    const LaunchOptions& options = *parsed;
     bool anyOption = false;
     std::string joined;
     for (const std::string& arg : args) {

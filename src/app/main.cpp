@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "Screenshots.h"
-#include "launch/LaunchOptions.h"
-#include "core/SharedState.h"
 #include "audio/SoundInputFactory.h"
+#include "core/SharedState.h"
+#include "launch/LaunchOptions.h"
 #include "lights/LightDeviceFactory.h"
 #include "ui/Form1.h"
 #include "ui/QtTimerPort.h"
@@ -42,13 +42,13 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     const std::vector<std::string> args(argv + 1, argv + argc);
-    const kalindor::LaunchParse launch =
+    const kalindor::Expected<kalindor::LaunchOptions> parsed =
         kalindor::parseLaunchOptions(args, kalindor::LaunchProgram::kWindow);
-    if (!launch.ok()) {
-        std::fprintf(stderr, "kalindor: %s\n", launch.error.c_str());
+    if (!parsed) {
+        std::fprintf(stderr, "kalindor: %s\n", parsed.error().c_str());
         return 2;
     }
-    const kalindor::LaunchOptions& options = launch.options;
+    const kalindor::LaunchOptions& options = *parsed;
     if (options.helpRequested) {
         std::printf("Usage: kalindor [OPTIONS] [PRESET [start[h]]]\n%s",
                     kalindor::launchOptionsHelp(kalindor::LaunchProgram::kWindow).c_str());

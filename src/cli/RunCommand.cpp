@@ -91,13 +91,13 @@ void printError(const std::string& detail) {
 int runLive(std::span<const std::string> args) {
     RunOwnOptions own;
     const std::vector<std::string> launchArgs = takeOwnOptions(args, own);
-    const LaunchParse parse = parseLaunchOptions(launchArgs, LaunchProgram::kCliRun);
-    if (!parse.ok()) {
+    const Expected<LaunchOptions> parsed = parseLaunchOptions(launchArgs, LaunchProgram::kCliRun);
+    if (!parsed) {
         std::fprintf(stderr, "kalindor-cli: run: %s (see 'kalindor-cli run --help')\n",
-                     parse.error.c_str());
+                     parsed.error().c_str());
         return kExitUsage;
     }
-    const LaunchOptions& options = parse.options;
+    const LaunchOptions& options = *parsed;
     if (options.helpRequested) {
         std::fputs(kRunUsage, stdout);
         std::fputs(launchOptionsHelp(LaunchProgram::kCliRun).c_str(), stdout);
