@@ -117,7 +117,10 @@ int runLive(std::span<const std::string> args) {
     }
 
     PollEventLoop loop;
-    loop.watchSignals({SIGINT, SIGTERM});
+    if (const Expected<void> watching = loop.watchSignals({SIGINT, SIGTERM}); !watching) {
+        printError(watching.error());
+        return kExitRuntimeError;
+    }
     // A closed stdout (the log's reader went away) must surface as a write problem, not kill
     // the process before the input is closed.
     std::signal(SIGPIPE, SIG_IGN);
@@ -177,10 +180,14 @@ int runLive(std::span<const std::string> args) {
         endOfRun->setInterval(nextWaitMs());
         endOfRun->setEnabled(true);
     }
-    loop.run();
+    const Expected<int> ran = loop.run();
     const std::int64_t elapsedMs = loop.nowMs() - startMs;
     if (engine.inputOpen()) {
         engine.stop();
+    }
+    if (!ran) {
+        printError(ran.error());
+        return kExitRuntimeError;
     }
 
     if (own.stats) {

@@ -232,7 +232,7 @@ TEST(PollEventLoopStall, ATimerLateBySecondsFiresOnceThenKeepsItsPeriod) {
     end->setInterval(1300);
     end->setEnabled(true);
 
-    EXPECT_EQ(loop.run(), 0);
+    EXPECT_EQ(loop.run().value(), 0);
     ASSERT_GT(stallEnd, 0);
     int inFirstPeriod = 0;
     int afterStall = 0;
