@@ -58,13 +58,14 @@ std::optional<int> parsePositiveInt(const std::string& text) {
 }
 
 struct AnalyzeOptions {
+    bool helpRequested = false;  // --help; the other fields are then not meaningful
     std::optional<std::string> presetPath;
     std::optional<int> tickMs;
     std::string audioPath;
 };
 
-// Returns the options, or sets exitCode (help printed or usage error reported).
-std::optional<AnalyzeOptions> parseOptions(std::span<const std::string> args, int& exitCode) {
+// The error is a usage error, without the command's prefix and the pointer to --help.
+Expected<AnalyzeOptions> parseOptions(std::span<const std::string> args) {
     AnalyzeOptions options;
     std::vector<std::string> positional;
     bool optionsEnded = false;
@@ -79,9 +80,8 @@ std::optional<AnalyzeOptions> parseOptions(std::span<const std::string> args, in
             continue;
         }
         if (arg == "--help" || arg == "-h") {
-            std::fputs(kAnalyzeUsage, stdout);
-            exitCode = kExitOk;
-            return std::nullopt;
+            options.helpRequested = true;
+            return options;
         }
         std::string name = arg;
         std::optional<std::string> value;
@@ -90,13 +90,11 @@ std::optional<AnalyzeOptions> parseOptions(std::span<const std::string> args, in
             value = arg.substr(equals + 1);
         }
         if (name != "--preset" && name != "--tick") {
-            exitCode = usageError("unknown option '" + arg + "'");
-            return std::nullopt;
+            return unexpected("unknown option '" + arg + "'");
         }
         if (!value) {
             if (i + 1 >= args.size()) {
-                exitCode = usageError(name + " needs a value");
-                return std::nullopt;
+                return unexpected(name + " needs a value");
             }
             value = args[++i];
         }
@@ -105,19 +103,16 @@ std::optional<AnalyzeOptions> parseOptions(std::span<const std::string> args, in
         } else {
             options.tickMs = parsePositiveInt(*value);
             if (!options.tickMs) {
-                exitCode = usageError("--tick needs a whole number of milliseconds >= 1, not '" +
-                                      *value + "'");
-                return std::nullopt;
+                return unexpected("--tick needs a whole number of milliseconds >= 1, not '" +
+                                  *value + "'");
             }
         }
     }
     if (positional.empty()) {
-        exitCode = usageError("missing AUDIO file");
-        return std::nullopt;
+        return unexpected("missing AUDIO file");
     }
     if (positional.size() > 1) {
-        exitCode = usageError("unexpected argument '" + positional[1] + "'");
-        return std::nullopt;
+        return unexpected("unexpected argument '" + positional[1] + "'");
     }
     options.audioPath = positional.front();
     return options;
@@ -126,10 +121,13 @@ std::optional<AnalyzeOptions> parseOptions(std::span<const std::string> args, in
 }  // namespace
 
 int runAnalyze(std::span<const std::string> args) {
-    int exitCode = kExitOk;
-    const std::optional<AnalyzeOptions> options = parseOptions(args, exitCode);
+    const Expected<AnalyzeOptions> options = parseOptions(args);
     if (!options) {
-        return exitCode;
+        return usageError(options.error());
+    }
+    if (options->helpRequested) {
+        std::fputs(kAnalyzeUsage, stdout);
+        return kExitOk;
     }
 
     SharedState state;
