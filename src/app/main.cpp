@@ -91,10 +91,10 @@ int main(int argc, char** argv) {
 
     if (!screenshotFolder.isEmpty()) {
         QTimer::singleShot(kScreenshotDelayMs, [&] {
-            QString reason;
-            if (!kalindor::app::saveScreenshots(*window, screenshotDialogs, screenshotFolder,
-                                                reason)) {
-                std::fprintf(stderr, "kalindor: %s\n", reason.toLocal8Bit().constData());
+            if (const auto saved =
+                    kalindor::app::saveScreenshots(*window, screenshotDialogs, screenshotFolder);
+                !saved) {
+                std::fprintf(stderr, "kalindor: %s\n", saved.error().toLocal8Bit().constData());
                 QCoreApplication::exit(1);
                 return;
             }
