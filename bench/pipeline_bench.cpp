@@ -15,8 +15,8 @@
 
 #include "AllocationCounter.h"
 #include "audio/AudioFile.h"
-#include "dsp/BufferPipeline.h"
 #include "core/ControlUpdates.h"
+#include "dsp/BufferPipeline.h"
 #include "dsp/OfflineAnalysis.h"
 #include "dsp/RealFft.h"
 
@@ -217,11 +217,15 @@ void BM_LoadAndAnalyzeWav(benchmark::State& bench) {
     kalindor::NullView view;
     QuietBoard board;
     for (auto _ : bench) {
-        const kalindor::AudioFile audio = kalindor::loadAudioFile(path);
+        const kalindor::Expected<kalindor::AudioFile> audio = kalindor::loadAudioFile(path);
+        if (!audio) {
+            bench.SkipWithError(audio.error().c_str());
+            break;
+        }
         SharedState state;
         kalindor::applyStartupDefaults(state);
         std::int64_t lines = 0;
-        kalindor::analyzeRecording(audio.samples, 50, state, view, board,
+        kalindor::analyzeRecording(audio->samples, 50, state, view, board,
                                    [&](const kalindor::SnapshotResult&) { ++lines; });
         benchmark::DoNotOptimize(lines);
     }

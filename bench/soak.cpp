@@ -136,11 +136,11 @@ class GeneratedSoundInput final : public SoundInput {
     GeneratedSoundInput(const TimerPort& clock, std::uint32_t randomStart)
         : clock_(clock), random_(randomStart) {}
 
-    std::optional<std::string> open() override {
+    Expected<void> open() override {
         open_ = true;
         openedAtSample_ = absoluteSample();
         takenUpTo_ = openedAtSample_;
-        return std::nullopt;
+        return {};
     }
     void close() override { open_ = false; }
     bool isOpen() const override { return open_; }
@@ -344,25 +344,25 @@ void changeSomething(std::mt19937& random, SharedState& state, Engine& engine,
         case 10:
         case 11: {
             const PresetValues saved = presetValuesFromState(state);
-            if (!savePreset(preset, state)) {
+            if (savePreset(preset, state)) {
                 ++figures.presetsSaved;
                 SharedState check = state;
-                if (loadPreset(preset, check) || presetValuesFromState(check) != saved) {
+                if (!loadPreset(preset, check) || presetValuesFromState(check) != saved) {
                     ++figures.presetMismatches;
                 }
             }
             break;
         }
         case 12:
-            if (!loadPreset(preset, state)) {
+            if (loadPreset(preset, state)) {
                 ++figures.presetsLoaded;
             }
             break;
         default:
             engine.stop();
             ++figures.stops;
-            if (const auto failure = engine.start()) {
-                std::fprintf(stderr, "soak: cannot start again: %s\n", failure->c_str());
+            if (const auto started = engine.start(); !started) {
+                std::fprintf(stderr, "soak: cannot start again: %s\n", started.error().c_str());
             }
             break;
     }
@@ -387,8 +387,8 @@ int runSoak(std::int64_t seconds) {
     std::mt19937 random(7u);
     std::uniform_int_distribution<int> gapMs(2000, 8000);
 
-    if (const auto failure = engine.start()) {
-        std::fprintf(stderr, "soak: cannot start: %s\n", failure->c_str());
+    if (const auto started = engine.start(); !started) {
+        std::fprintf(stderr, "soak: cannot start: %s\n", started.error().c_str());
         return 1;
     }
     clock.advance(1000);  // first buffers, tables and lazily built state in place

@@ -15,9 +15,9 @@
 #include "FuzzSupport.h"
 #include "audio/AudioFile.h"
 #include "core/ControlUpdates.h"
-#include "dsp/OfflineAnalysis.h"
-#include "core/PipelineView.h"
 #include "core/LightDevice.h"
+#include "core/PipelineView.h"
+#include "dsp/OfflineAnalysis.h"
 
 namespace kalindor {
 namespace {
@@ -118,29 +118,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string& path = raw ? rawPath : soundPath;
     fuzz::writeScratchFile(path, bytes, count);
 
-    const AudioFile file = loadAudioFile(path);
+    const Expected<AudioFile> file = loadAudioFile(path);
     if (raw) {
-        require(file.ok(), "a readable headerless file always loads");
-        require(file.samples == std::vector<std::uint8_t>(bytes, bytes + count),
+        require(file.has_value(), "a readable headerless file always loads");
+        require(file->samples == std::vector<std::uint8_t>(bytes, bytes + count),
                 "a headerless file's samples are its bytes");
-    } else if (file.ok()) {
+    } else if (file) {
         const Decoded decoded = decodeDirectly(path);
         require(decoded.opened, "a loaded file opens");
         if (decoded.rateHz == kSampleRate) {
-            require(file.samples.size() == decoded.frames, "at 32000 Hz one sample per frame");
+            require(file->samples.size() == decoded.frames, "at 32000 Hz one sample per frame");
         } else {
             const double expected =
                 static_cast<double>(decoded.frames) * kSampleRate / decoded.rateHz;
-            require(std::fabs(static_cast<double>(file.samples.size()) - expected) <=
+            require(std::fabs(static_cast<double>(file->samples.size()) - expected) <=
                         2.0 + expected * 0.001,
                     "the resampled length follows the rate");
         }
     } else {
-        require(file.samples.empty(), "a failed load has no samples");
-        require(file.error.find(path) != std::string::npos, "the error names the file");
+        require(file.error().find(path) != std::string::npos, "the error names the file");
     }
-    if (file.ok()) {
-        const std::span<const std::uint8_t> all(file.samples);
+    if (file) {
+        const std::span<const std::uint8_t> all(file->samples);
         checkAnalysis(all.first(std::min(all.size(), kMaxAnalysedSamples)), tickMs);
     }
     return 0;

@@ -80,16 +80,12 @@ void checkCommandLine(std::string_view input, const CommandLineRequest& request)
 }
 
 void checkLaunchOptions(const std::vector<std::string>& args, LaunchProgram program) {
-    const LaunchParse parse = parseLaunchOptions(args, program);
+    const Expected<LaunchOptions> parsed = parseLaunchOptions(args, program);
     const LaunchOptions defaults;
-    if (!parse.ok()) {
-        require(!parse.options.helpRequested, "help and an error exclude each other");
+    if (!parsed || parsed->helpRequested) {
         return;
     }
-    if (parse.options.helpRequested) {
-        return;
-    }
-    const LaunchOptions& options = parse.options;
+    const LaunchOptions& options = *parsed;
     bool anyOption = false;
     std::string joined;
     for (const std::string& arg : args) {

@@ -73,38 +73,39 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const SharedState initial = startingState();
 
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    const PresetParse parsed = parsePreset(text);
+    const Expected<PresetValues, PresetError> parsed = parsePreset(text);
 
     fuzz::writeScratchFile(inputPath, data, size);
     SharedState state = initial;
-    const auto error = loadPreset(inputPath, state);
+    const Expected<void, PresetError> loaded = loadPreset(inputPath, state);
 
-    require(error.has_value() == parsed.error.has_value(), "file reader and parser agree");
-    if (error) {
+    require(loaded.has_value() == parsed.has_value(), "file reader and parser agree");
+    if (!loaded) {
+        const PresetError& error = loaded.error();
         require(state == initial, "a rejected preset changes no setting");
-        require(error->line == parsed.error->line && error->code == parsed.error->code,
+        require(error.line == parsed.error().line && error.code == parsed.error().code,
                 "file reader and parser name the same line and code");
-        require(error->line >= 1 && error->line <= kPresetLineCount,
+        require(error.line >= 1 && error.line <= kPresetLineCount,
                 "a content error names a line 1..33");
-        require(knownCode(error->code), "the error code is a known one");
-        require(!error->reason.empty(), "the error has a reason");
-        require(error->reason.find('\n') == std::string::npos &&
-                    error->reason.find('\r') == std::string::npos,
+        require(knownCode(error.code), "the error code is a known one");
+        require(!error.reason.empty(), "the error has a reason");
+        require(error.reason.find('\n') == std::string::npos &&
+                    error.reason.find('\r') == std::string::npos,
                 "the reason is one line");
         return 0;
     }
 
-    const auto numbers = presetLines(parsed.values);
+    const auto numbers = presetLines(*parsed);
     require(presetLines(presetValuesFromState(state)) == numbers,
             "an accepted preset applies exactly its numbers");
 
-    const auto saveError = savePreset(savedPath, state);
-    require(!saveError, "the settings of an accepted preset can be saved");
-    require(fuzz::readScratchFile(savedPath) == formatPreset(parsed.values),
+    const bool saved = savePreset(savedPath, state).has_value();
+    require(saved, "the settings of an accepted preset can be saved");
+    require(fuzz::readScratchFile(savedPath) == formatPreset(*parsed),
             "the saved bytes are the writer's form of the numbers read");
     SharedState again = initial;
-    const auto againError = loadPreset(savedPath, again);
-    require(!againError, "a saved preset reads back");
+    const bool readBack = loadPreset(savedPath, again).has_value();
+    require(readBack, "a saved preset reads back");
     require(presetLines(presetValuesFromState(again)) == numbers,
             "written back and read again: the same 33 numbers");
     require(again == state, "written back and read again: the same settings");

@@ -24,13 +24,12 @@ void ShowingDialogs::message(QWidget* parent, const QString& text, const QString
 
 namespace {
 
-bool save(const QPixmap& picture, const QString& folder, const QString& name, QString& reason) {
+Expected<void, QString> save(const QPixmap& picture, const QString& folder, const QString& name) {
     const QString path = QDir(folder).filePath(name);
     if (!picture.save(path)) {
-        reason = QStringLiteral("cannot write ") + path;
-        return false;
+        return unexpected(QStringLiteral("cannot write ") + path);
     }
-    return true;
+    return {};
 }
 
 // Lets the windows map and paint before they are photographed.
@@ -42,25 +41,28 @@ void settle() {
 
 }  // namespace
 
-bool saveScreenshots(ui::Form1& window, ShowingDialogs& dialogs, const QString& folder,
-                     QString& reason) {
+Expected<void, QString> saveScreenshots(ui::Form1& window, ShowingDialogs& dialogs,
+                                        const QString& folder) {
     if (!QDir().mkpath(folder)) {
-        reason = QStringLiteral("cannot create ") + folder;
-        return false;
+        return unexpected(QStringLiteral("cannot create ") + folder);
     }
     settle();
-    if (!save(window.grab(), folder, QStringLiteral("Form1.png"), reason)) {
-        return false;
+    if (auto saved = save(window.grab(), folder, QStringLiteral("Form1.png")); !saved) {
+        return saved;
     }
 
     window.mnuFrequence->trigger();
     window.mnuNoiseFilter->trigger();
     window.mnuARUSpeed->trigger();
     settle();
-    if (!save(window.form2()->grab(), folder, QStringLiteral("Form2.png"), reason) ||
-        !save(window.form4()->grab(), folder, QStringLiteral("Form4.png"), reason) ||
-        !save(window.form5()->grab(), folder, QStringLiteral("Form5.png"), reason)) {
-        return false;
+    if (auto saved = save(window.form2()->grab(), folder, QStringLiteral("Form2.png")); !saved) {
+        return saved;
+    }
+    if (auto saved = save(window.form4()->grab(), folder, QStringLiteral("Form4.png")); !saved) {
+        return saved;
+    }
+    if (auto saved = save(window.form5()->grab(), folder, QStringLiteral("Form5.png")); !saved) {
+        return saved;
     }
     window.form2()->hide();
     window.form4()->hide();
@@ -68,23 +70,23 @@ bool saveScreenshots(ui::Form1& window, ShowingDialogs& dialogs, const QString& 
 
     window.mnuAutomatic->trigger();
     settle();
-    if (!save(window.form6()->grab(), folder, QStringLiteral("Form6.png"), reason)) {
-        return false;
+    if (auto saved = save(window.form6()->grab(), folder, QStringLiteral("Form6.png")); !saved) {
+        return saved;
     }
     if (QScreen* screen = QApplication::primaryScreen()) {
-        if (!save(screen->grabWindow(0), folder, QStringLiteral("screen.png"), reason)) {
-            return false;
+        if (auto saved = save(screen->grabWindow(0), folder, QStringLiteral("screen.png"));
+            !saved) {
+            return saved;
         }
     }
     window.form6()->close();
 
     window.mnuAbout->trigger();
     settle();
-    if (!dialogs.shown.empty() && dialogs.shown.back() &&
-        !save(dialogs.shown.back()->grab(), folder, QStringLiteral("About.png"), reason)) {
-        return false;
+    if (!dialogs.shown.empty() && dialogs.shown.back()) {
+        return save(dialogs.shown.back()->grab(), folder, QStringLiteral("About.png"));
     }
-    return true;
+    return {};
 }
 
 }  // namespace kalindor::app

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/Expected.h"
 #include "ui/Form1.h"
 #include "ui/QtUserDialogs.h"
 
@@ -26,8 +27,8 @@ class ShowingDialogs final : public ui::UserDialogs {
 
 // Saves PNG pictures of the main window, each dialog, the About box and the whole screen into
 // `folder` (created when missing). Opens the dialogs through the window's own menu items.
-// Returns false with a reason when a picture cannot be written.
-bool saveScreenshots(ui::Form1& window, ShowingDialogs& dialogs, const QString& folder,
-                     QString& reason);
+// Fails with the reason when a picture cannot be written.
+Expected<void, QString> saveScreenshots(ui::Form1& window, ShowingDialogs& dialogs,
+                                        const QString& folder);
 
 }  // namespace kalindor::app

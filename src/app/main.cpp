@@ -42,13 +42,13 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     const std::vector<std::string> args(argv + 1, argv + argc);
-    const kalindor::LaunchParse launch =
+    const kalindor::Expected<kalindor::LaunchOptions> parsed =
         kalindor::parseLaunchOptions(args, kalindor::LaunchProgram::kWindow);
-    if (!launch.ok()) {
-        std::fprintf(stderr, "kalindor: %s\n", launch.error.c_str());
+    if (!parsed) {
+        std::fprintf(stderr, "kalindor: %s\n", parsed.error().c_str());
         return 2;
     }
-    const kalindor::LaunchOptions& options = launch.options;
+    const kalindor::LaunchOptions& options = *parsed;
     if (options.helpRequested) {
         std::printf("Usage: kalindor [OPTIONS] [PRESET [start[h]]]\n%s",
                     kalindor::launchOptionsHelp(kalindor::LaunchProgram::kWindow).c_str());
@@ -78,8 +78,9 @@ int main(int argc, char** argv) {
                             kalindor::ui::UserDialogs::Icon::Critical);
         });
     };
+    // The kind comes from a DeviceChoice, so the factory always knows it.
     const std::unique_ptr<kalindor::LightDevice> device =
-        kalindor::createLightDevice(deviceOptions);
+        kalindor::createLightDevice(deviceOptions).value();
     const std::unique_ptr<kalindor::SoundInput> input =
         kalindor::createSoundInput(options.input, true);
 
@@ -90,10 +91,10 @@ int main(int argc, char** argv) {
 
     if (!screenshotFolder.isEmpty()) {
         QTimer::singleShot(kScreenshotDelayMs, [&] {
-            QString reason;
-            if (!kalindor::app::saveScreenshots(*window, screenshotDialogs, screenshotFolder,
-                                                reason)) {
-                std::fprintf(stderr, "kalindor: %s\n", reason.toLocal8Bit().constData());
+            if (const auto saved =
+                    kalindor::app::saveScreenshots(*window, screenshotDialogs, screenshotFolder);
+                !saved) {
+                std::fprintf(stderr, "kalindor: %s\n", saved.error().toLocal8Bit().constData());
                 QCoreApplication::exit(1);
                 return;
             }

@@ -24,17 +24,11 @@ bool endsWith(const std::string& text, const std::string& suffix) {
            text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-AudioFile failure(std::string text) {
-    AudioFile file;
-    file.error = std::move(text);
-    return file;
-}
-
-AudioFile loadRaw(const std::string& path) {
+Expected<AudioFile> loadRaw(const std::string& path) {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(std::fopen(path.c_str(), "rb"),
                                                            &std::fclose);
     if (!stream) {
-        return failure("cannot open " + path + ": " + std::strerror(errno));
+        return unexpected("cannot open " + path + ": " + std::strerror(errno));
     }
     AudioFile file;
     std::vector<std::uint8_t> chunk(65536);
@@ -47,7 +41,7 @@ AudioFile loadRaw(const std::string& path) {
         }
     }
     if (std::ferror(stream.get())) {
-        return failure("cannot read " + path + ": " + std::strerror(errno));
+        return unexpected("cannot read " + path + ": " + std::strerror(errno));
     }
     return file;
 }
@@ -65,13 +59,13 @@ struct ResamplerDeleter {
 // the resampler's state between chunks, so a file never has to be held as floats.
 class CaptureFormatConverter {
   public:
-    // Returns an empty string when the format can be converted, else the reason.
-    std::string open(int channels, int rateHz) {
+    // Fails with the reason when the format cannot be converted.
+    Expected<void> open(int channels, int rateHz) {
         if (channels < 1) {
-            return "no audio channels";
+            return unexpected("no audio channels");
         }
         if (rateHz <= 0) {
-            return "invalid sample rate " + std::to_string(rateHz) + " Hz";
+            return unexpected("invalid sample rate " + std::to_string(rateHz) + " Hz");
         }
         channels_ = channels;
         if (rateHz == kSampleRate) {
@@ -79,22 +73,22 @@ class CaptureFormatConverter {
         }
         ratio_ = static_cast<double>(kSampleRate) / rateHz;
         if (!src_is_valid_ratio(ratio_)) {
-            return "sample rate " + std::to_string(rateHz) + " Hz cannot be converted to " +
-                   std::to_string(kSampleRate) + " Hz";
+            return unexpected("sample rate " + std::to_string(rateHz) +
+                              " Hz cannot be converted to " + std::to_string(kSampleRate) + " Hz");
         }
         int error = 0;
         // The fastest sinc converter is far cleaner than the 8-bit result needs.
         resampler_.reset(src_new(SRC_SINC_FASTEST, 1, &error));
         if (!resampler_) {
-            return src_strerror(error);
+            return unexpected(src_strerror(error));
         }
         resampled_.resize(static_cast<std::size_t>(std::ceil(kChunkFrames * ratio_)) + 64);
         return {};
     }
 
     // Appends the samples for `frames` frames (at most kChunkFrames).
-    std::string append(const float* interleaved, std::size_t frames,
-                       std::vector<std::uint8_t>& out) {
+    Expected<void> append(const float* interleaved, std::size_t frames,
+                          std::vector<std::uint8_t>& out) {
         mono_.resize(frames);
         for (std::size_t f = 0; f < frames; ++f) {
             const float* frame = interleaved + f * static_cast<std::size_t>(channels_);
@@ -114,24 +108,24 @@ class CaptureFormatConverter {
         }
         // The resampler only drains its tail when the end is flagged together with the last
         // input, so every chunk waits until the next one (or finish) arrives.
-        std::string reason = resample(pending_.data(), pending_.size(), false, out);
+        Expected<void> resampled = resample(pending_.data(), pending_.size(), false, out);
         pending_.swap(mono_);
-        return reason;
+        return resampled;
     }
 
     // Converts what is still held; call once after the last append.
-    std::string finish(std::vector<std::uint8_t>& out) {
+    Expected<void> finish(std::vector<std::uint8_t>& out) {
         if (!resampler_) {
             return {};
         }
-        std::string reason = resample(pending_.data(), pending_.size(), true, out);
+        Expected<void> resampled = resample(pending_.data(), pending_.size(), true, out);
         pending_.clear();
-        return reason;
+        return resampled;
     }
 
   private:
-    std::string resample(const float* input, std::size_t frames, bool endOfInput,
-                         std::vector<std::uint8_t>& out) {
+    Expected<void> resample(const float* input, std::size_t frames, bool endOfInput,
+                            std::vector<std::uint8_t>& out) {
         SRC_DATA data{};
         data.data_in = input;
         data.input_frames = static_cast<long>(frames);
@@ -141,7 +135,7 @@ class CaptureFormatConverter {
             data.data_out = resampled_.data();
             data.output_frames = static_cast<long>(resampled_.size());
             if (const int error = src_process(resampler_.get(), &data); error != 0) {
-                return src_strerror(error);
+                return unexpected(src_strerror(error));
             }
             const std::size_t base = out.size();
             const auto generated = static_cast<std::size_t>(data.output_frames_gen);
@@ -189,42 +183,45 @@ std::uint8_t toCaptureSample(float x) {
     return static_cast<std::uint8_t>(whole + (value - whole >= 0.5 ? 1 : 0));
 }
 
-std::string convertToCaptureFormat(const float* interleaved, std::size_t frames, int channels,
-                                   int rateHz, std::vector<std::uint8_t>& out) {
-    out.clear();
+Expected<std::vector<std::uint8_t>> convertToCaptureFormat(const float* interleaved,
+                                                           std::size_t frames, int channels,
+                                                           int rateHz) {
+    std::vector<std::uint8_t> out;
     CaptureFormatConverter converter;
-    if (std::string reason = converter.open(channels, rateHz); !reason.empty()) {
-        return reason;
+    if (Expected<void> opened = converter.open(channels, rateHz); !opened) {
+        return unexpected(std::move(opened).error());
     }
     for (std::size_t done = 0; done < frames; done += kChunkFrames) {
         const std::size_t count = std::min(kChunkFrames, frames - done);
         const float* chunk = interleaved + done * static_cast<std::size_t>(channels);
-        if (std::string reason = converter.append(chunk, count, out); !reason.empty()) {
-            return reason;
+        if (Expected<void> appended = converter.append(chunk, count, out); !appended) {
+            return unexpected(std::move(appended).error());
         }
     }
-    return converter.finish(out);
+    if (Expected<void> finished = converter.finish(out); !finished) {
+        return unexpected(std::move(finished).error());
+    }
+    return out;
 }
 
-AudioFile loadAudioFile(const std::string& path) {
+Expected<AudioFile> loadAudioFile(const std::string& path) {
     if (isRawCaptureFileName(path)) {
         return loadRaw(path);
     }
     SF_INFO info{};
     std::unique_ptr<SNDFILE, SndfileCloser> handle(sf_open(path.c_str(), SFM_READ, &info));
     if (!handle) {
-        return failure("cannot open " + path + ": " + sf_strerror(nullptr));
+        return unexpected("cannot open " + path + ": " + sf_strerror(nullptr));
     }
     CaptureFormatConverter converter;
-    if (const std::string reason = converter.open(info.channels, info.samplerate);
-        !reason.empty()) {
-        return failure("cannot convert " + path + ": " + reason);
+    if (const Expected<void> opened = converter.open(info.channels, info.samplerate); !opened) {
+        return unexpected("cannot convert " + path + ": " + opened.error());
     }
     AudioFile file;
     if (info.frames > 0 && info.frames < (sf_count_t{1} << 31)) {
-        file.samples.reserve(static_cast<std::size_t>(std::min(
-            kMaxReservedSamples,
-            std::ceil(static_cast<double>(info.frames) * kSampleRate / info.samplerate))));
+        file.samples.reserve(static_cast<std::size_t>(
+            std::min(kMaxReservedSamples,
+                     std::ceil(static_cast<double>(info.frames) * kSampleRate / info.samplerate))));
     }
     std::vector<float> chunk(kChunkFrames * static_cast<std::size_t>(info.channels));
     while (true) {
@@ -232,17 +229,17 @@ AudioFile loadAudioFile(const std::string& path) {
         if (got <= 0) {
             break;
         }
-        if (const std::string reason =
+        if (const Expected<void> appended =
                 converter.append(chunk.data(), static_cast<std::size_t>(got), file.samples);
-            !reason.empty()) {
-            return failure("cannot convert " + path + ": " + reason);
+            !appended) {
+            return unexpected("cannot convert " + path + ": " + appended.error());
         }
     }
     if (sf_error(handle.get()) != SF_ERR_NO_ERROR) {
-        return failure("cannot read " + path + ": " + sf_strerror(handle.get()));
+        return unexpected("cannot read " + path + ": " + sf_strerror(handle.get()));
     }
-    if (const std::string reason = converter.finish(file.samples); !reason.empty()) {
-        return failure("cannot convert " + path + ": " + reason);
+    if (const Expected<void> finished = converter.finish(file.samples); !finished) {
+        return unexpected("cannot convert " + path + ": " + finished.error());
     }
     return file;
 }

@@ -6,22 +6,21 @@
 #include <vector>
 
 #include "core/CaptureFormat.h"
+#include "core/Expected.h"
 
 namespace kalindor {
 
 // A whole sound file in the capture format: mono unsigned 8-bit samples at 32000 Hz,
-// silence = 128. Either samples or an error text the user can act on.
+// silence = 128.
 struct AudioFile {
     std::vector<std::uint8_t> samples;
-    std::string error;  // empty when loaded, else "cannot open PATH: reason" and the like
-
-    bool ok() const { return error.empty(); }
 };
 
 // Loads any file libsndfile reads, mixing to mono (mean of the channels) and resampling to
 // 32000 Hz with libsamplerate. A file whose name ends ".u8" or ".raw" has no header and is
-// taken as capture-format samples as they are. Reads the whole file into memory.
-AudioFile loadAudioFile(const std::string& path);
+// taken as capture-format samples as they are. Reads the whole file into memory. The error is
+// a text the user can act on: "cannot open PATH: reason" and the like.
+Expected<AudioFile> loadAudioFile(const std::string& path);
 
 // True for the headerless capture-format names (".u8", ".raw").
 bool isRawCaptureFileName(const std::string& path);
@@ -30,9 +29,10 @@ bool isRawCaptureFileName(const std::string& path);
 // clamp(round(128 + 127 x), 0, 255), halves away from zero; NaN counts as silence.
 std::uint8_t toCaptureSample(float x);
 
-// Converts interleaved float frames (channels >= 1, rateHz > 0) to the capture format.
-// Returns an empty string on success, else the reason (resampler error, unusable rate).
-std::string convertToCaptureFormat(const float* interleaved, std::size_t frames, int channels,
-                                   int rateHz, std::vector<std::uint8_t>& out);
+// Converts interleaved float frames (channels >= 1, rateHz > 0) to the capture format; the
+// error is the reason (resampler error, unusable rate).
+Expected<std::vector<std::uint8_t>> convertToCaptureFormat(const float* interleaved,
+                                                           std::size_t frames, int channels,
+                                                           int rateHz);
 
 }  // namespace kalindor

@@ -17,25 +17,25 @@ FileSoundInput::FileSoundInput(std::string path, bool loop) : path_(std::move(pa
 FileSoundInput::FileSoundInput(std::vector<std::uint8_t> samples, bool loop)
     : loop_(loop), samples_(std::move(samples)) {}
 
-std::optional<std::string> FileSoundInput::open() {
+Expected<void> FileSoundInput::open() {
     if (open_) {
-        return std::nullopt;
+        return {};
     }
     if (!path_.empty()) {
-        AudioFile file = loadAudioFile(path_);
-        if (!file.ok()) {
-            return file.error;
+        Expected<AudioFile> file = loadAudioFile(path_);
+        if (!file) {
+            return unexpected(std::move(file).error());
         }
-        samples_ = std::move(file.samples);
+        samples_ = std::move(file->samples);
     }
     if (samples_.empty()) {
-        return std::string("the sound file holds no samples");
+        return unexpected("the sound file holds no samples");
     }
     takenUpTo_ = 0;
     playedAtClose_ = 0;
     start_ = Clock::now();
     open_ = true;
-    return std::nullopt;
+    return {};
 }
 
 void FileSoundInput::close() {

@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,7 +24,7 @@ class FileSoundInput final : public SoundInput {
     // Samples already in the capture format (tests, generated sound).
     FileSoundInput(std::vector<std::uint8_t> samples, bool loop);
 
-    std::optional<std::string> open() override;
+    Expected<void> open() override;
     void close() override;
     bool isOpen() const override { return open_; }
     bool takeBuffer(std::uint8_t* out) override;

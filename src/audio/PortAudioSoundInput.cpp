@@ -66,16 +66,16 @@ PortAudioSoundInput::~PortAudioSoundInput() {
     close();
 }
 
-std::optional<std::string> PortAudioSoundInput::open() {
+Expected<void> PortAudioSoundInput::open() {
     if (isOpen()) {
-        return std::nullopt;
+        return {};
     }
     if (device_ == "monitor") {
-        return std::string("no sound server answers; the monitor of an output needs one");
+        return unexpected("no sound server answers; the monitor of an output needs one");
     }
     const PaError initError = initializeQuietly();
     if (initError != paNoError) {
-        return portAudioError(initError);
+        return unexpected(portAudioError(initError));
     }
     initialized_ = true;
 
@@ -93,8 +93,9 @@ std::optional<std::string> PortAudioSoundInput::open() {
     }
     if (index == paNoDevice) {
         close();
-        return device_ == "default" ? std::string("PortAudio: no input device")
-                                    : "PortAudio: no input device named '" + device_ + "'";
+        return unexpected(device_ == "default"
+                              ? std::string("PortAudio: no input device")
+                              : "PortAudio: no input device named '" + device_ + "'");
     }
     const PaDeviceInfo* info = Pa_GetDeviceInfo(index);
     PaStreamParameters parameters{};
@@ -118,10 +119,10 @@ std::optional<std::string> PortAudioSoundInput::open() {
     }
     if (error != paNoError) {
         close();
-        return portAudioError(error);
+        return unexpected(portAudioError(error));
     }
     stream_ = stream;
-    return std::nullopt;
+    return {};
 }
 
 void PortAudioSoundInput::close() {
@@ -136,11 +137,10 @@ void PortAudioSoundInput::close() {
     }
 }
 
-std::vector<SoundSourceInfo> PortAudioSoundInput::listDevices(std::string& error) {
+Expected<std::vector<SoundSourceInfo>> PortAudioSoundInput::listDevices() {
     const PaError initError = initializeQuietly();
     if (initError != paNoError) {
-        error = portAudioError(initError);
-        return {};
+        return unexpected(portAudioError(initError));
     }
     std::vector<SoundSourceInfo> devices;
     for (PaDeviceIndex i = 0; i < Pa_GetDeviceCount(); ++i) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,7 +20,7 @@ class PortAudioSoundInput final : public SoundInput {
     PortAudioSoundInput(const PortAudioSoundInput&) = delete;
     PortAudioSoundInput& operator=(const PortAudioSoundInput&) = delete;
 
-    std::optional<std::string> open() override;
+    Expected<void> open() override;
     void close() override;
     bool isOpen() const override { return stream_ != nullptr; }
     bool takeBuffer(std::uint8_t* out) override { return ring_.takeNewest(out); }
@@ -29,8 +28,8 @@ class PortAudioSoundInput final : public SoundInput {
     std::int64_t msSinceLastData() const override { return ring_.msSinceLastWrite(); }
     std::uint64_t samplesCaptured() const override { return ring_.totalWritten(); }
 
-    // The input devices PortAudio sees; nothing when it cannot start (then error holds why).
-    static std::vector<SoundSourceInfo> listDevices(std::string& error);
+    // The input devices PortAudio sees; the error says why PortAudio cannot start.
+    static Expected<std::vector<SoundSourceInfo>> listDevices();
 
   private:
     std::string device_;

@@ -31,35 +31,35 @@ class Connection {
     Connection& operator=(const Connection&) = delete;
     ~Connection() { release(); }
 
-    // Connects to the server; returns the failure detail. On success the mainloop stays
+    // Connects to the server; the error is the failure detail. On success the mainloop stays
     // locked until unlock().
-    std::optional<std::string> connect() {
+    Expected<void> connect() {
         loop_ = pa_threaded_mainloop_new();
         if (loop_ == nullptr || pa_threaded_mainloop_start(loop_) < 0) {
-            return std::string("PulseAudio: cannot start the mainloop thread");
+            return unexpected("PulseAudio: cannot start the mainloop thread");
         }
         pa_threaded_mainloop_lock(loop_);
         locked_ = true;
         context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "Kalindor");
         if (context_ == nullptr) {
-            return std::string("PulseAudio: cannot create a context");
+            return unexpected("PulseAudio: cannot create a context");
         }
         pa_context_set_state_callback(context_, &Connection::signalLoop, loop_);
         if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
-            return pulseError(context_);
+            return unexpected(pulseError(context_));
         }
         armTimeout();
         for (;;) {
             const pa_context_state_t state = pa_context_get_state(context_);
             if (state == PA_CONTEXT_READY) {
                 disarmTimeout();
-                return std::nullopt;
+                return {};
             }
             if (!PA_CONTEXT_IS_GOOD(state)) {
-                return pulseError(context_);
+                return unexpected(pulseError(context_));
             }
             if (timedOut_) {
-                return std::string("PulseAudio: the server did not answer in time");
+                return unexpected("PulseAudio: the server did not answer in time");
             }
             pa_threaded_mainloop_wait(loop_);
         }
@@ -85,21 +85,21 @@ class Connection {
     }
 
     // Waits (mainloop locked) until the stream is ready or failed or the time is up.
-    std::optional<std::string> waitReady(pa_stream* stream) {
+    Expected<void> waitReady(pa_stream* stream) {
         armTimeout();
         for (;;) {
             const pa_stream_state_t state = pa_stream_get_state(stream);
             if (state == PA_STREAM_READY) {
                 disarmTimeout();
-                return std::nullopt;
+                return {};
             }
             if (!PA_STREAM_IS_GOOD(state)) {
                 disarmTimeout();
-                return pulseError(context_);
+                return unexpected(pulseError(context_));
             }
             if (timedOut_) {
                 disarmTimeout();
-                return std::string("PulseAudio: the source did not start in time");
+                return unexpected("PulseAudio: the source did not start in time");
             }
             pa_threaded_mainloop_wait(loop_);
         }
@@ -217,13 +217,13 @@ PulseSoundInput::~PulseSoundInput() {
     close();
 }
 
-std::optional<std::string> PulseSoundInput::open() {
+Expected<void> PulseSoundInput::open() {
     if (isOpen()) {
-        return std::nullopt;
+        return {};
     }
     Connection connection;
-    if (std::optional<std::string> failure = connection.connect()) {
-        return failure;
+    if (Expected<void> connected = connection.connect(); !connected) {
+        return connected;
     }
     std::string device = source_;
     if (source_ == "monitor") {
@@ -231,7 +231,7 @@ std::optional<std::string> PulseSoundInput::open() {
         if (!connection.waitFor(
                 pa_context_get_server_info(connection.context(), &onServerInfo, &request)) ||
             request.defaultSink.empty()) {
-            return std::string("PulseAudio: the server names no default output to monitor");
+            return unexpected("PulseAudio: the server names no default output to monitor");
         }
         device = request.defaultSink + ".monitor";
     }
@@ -239,7 +239,7 @@ std::optional<std::string> PulseSoundInput::open() {
     const pa_sample_spec format{PA_SAMPLE_U8, static_cast<std::uint32_t>(kSampleRate), 1};
     pa_stream* stream = pa_stream_new(connection.context(), "Kalindor capture", &format, nullptr);
     if (stream == nullptr) {
-        return pulseError(connection.context());
+        return unexpected(pulseError(connection.context()));
     }
     pa_stream_set_state_callback(stream, &signalStreamLoop, connection.loop());
     pa_buffer_attr attributes{};
@@ -251,20 +251,20 @@ std::optional<std::string> PulseSoundInput::open() {
     ring_.reset();
     failedError_.store(0);
     const char* deviceName = device == "default" ? nullptr : device.c_str();
-    std::optional<std::string> failure;
+    Expected<void> ready;
     if (pa_stream_connect_record(stream, deviceName, &attributes, PA_STREAM_ADJUST_LATENCY) < 0) {
-        failure = pulseError(connection.context());
+        ready = unexpected(pulseError(connection.context()));
     } else {
-        failure = connection.waitReady(stream);
+        ready = connection.waitReady(stream);
     }
-    if (failure) {
+    if (!ready) {
         pa_stream_set_state_callback(stream, nullptr, nullptr);
         pa_stream_disconnect(stream);
         pa_stream_unref(stream);
         if (device != "default") {
-            *failure += " (source '" + device + "')";
+            ready.error() += " (source '" + device + "')";
         }
-        return failure;
+        return ready;
     }
 
     // From here the mainloop thread feeds the ring; the state callbacks only note failures.
@@ -274,7 +274,7 @@ std::optional<std::string> PulseSoundInput::open() {
     pa_stream_set_state_callback(stream_, &PulseSoundInput::onStreamState, this);
     pa_stream_set_read_callback(stream_, &PulseSoundInput::onStreamRead, this);
     pa_threaded_mainloop_unlock(mainloop_);
-    return std::nullopt;
+    return {};
 }
 
 void PulseSoundInput::close() {
@@ -346,20 +346,18 @@ void PulseSoundInput::onStreamRead(pa_stream* stream, std::size_t, void* self) {
 
 bool PulseSoundInput::serverAnswers() {
     Connection connection;
-    return !connection.connect().has_value();
+    return connection.connect().has_value();
 }
 
-std::vector<SoundSourceInfo> PulseSoundInput::listSources(std::string& error) {
+Expected<std::vector<SoundSourceInfo>> PulseSoundInput::listSources() {
     Connection connection;
-    if (std::optional<std::string> failure = connection.connect()) {
-        error = *failure;
-        return {};
+    if (Expected<void> connected = connection.connect(); !connected) {
+        return unexpected(std::move(connected).error());
     }
     SourceListRequest request{connection.loop(), {}};
     if (!connection.waitFor(
             pa_context_get_source_info_list(connection.context(), &onSourceInfo, &request))) {
-        error = "PulseAudio: the server did not list its sources";
-        return {};
+        return unexpected("PulseAudio: the server did not list its sources");
     }
     return request.sources;
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <atomic>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,7 +25,7 @@ class PulseSoundInput final : public SoundInput {
     PulseSoundInput(const PulseSoundInput&) = delete;
     PulseSoundInput& operator=(const PulseSoundInput&) = delete;
 
-    std::optional<std::string> open() override;
+    Expected<void> open() override;
     void close() override;
     bool isOpen() const override { return stream_ != nullptr; }
     bool takeBuffer(std::uint8_t* out) override { return ring_.takeNewest(out); }
@@ -38,15 +37,14 @@ class PulseSoundInput final : public SoundInput {
     // True when a server answers within a short time (PULSE_SERVER and the usual places are
     // tried; no server is spawned).
     static bool serverAnswers();
-    // The server's sources; nothing when no server answers (then error holds why).
-    static std::vector<SoundSourceInfo> listSources(std::string& error);
+    // The server's sources; the error says why none could be listed (no server answers).
+    static Expected<std::vector<SoundSourceInfo>> listSources();
 
   private:
     static void onContextState(pa_context* context, void* self);
     static void onStreamState(pa_stream* stream, void* self);
     static void onStreamRead(pa_stream* stream, std::size_t bytes, void* self);
 
-    std::optional<std::string> connectStream(const std::string& device);
     void release();
 
     std::string source_;

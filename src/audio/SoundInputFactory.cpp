@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <utility>
+
 #include "audio/FileSoundInput.h"
 #include "audio/PortAudioSoundInput.h"
 
@@ -31,21 +33,16 @@ std::unique_ptr<SoundInput> createSoundInput(const std::string& choice, bool loo
     return std::make_unique<PortAudioSoundInput>(choice);
 }
 
-SoundSourceList listSoundSources() {
-    SoundSourceList list;
-    std::string pulseError;
-    list.sources = PulseSoundInput::listSources(pulseError);
-    if (pulseError.empty()) {
-        list.system = "PulseAudio";
-        return list;
+Expected<SoundSourceList> listSoundSources() {
+    Expected<std::vector<SoundSourceInfo>> sources = PulseSoundInput::listSources();
+    if (sources) {
+        return SoundSourceList{"PulseAudio", std::move(*sources)};
     }
-    std::string portAudioError;
-    list.system = "PortAudio";
-    list.sources = PortAudioSoundInput::listDevices(portAudioError);
-    if (!portAudioError.empty()) {
-        list.error = pulseError + "; " + portAudioError;
+    Expected<std::vector<SoundSourceInfo>> devices = PortAudioSoundInput::listDevices();
+    if (!devices) {
+        return unexpected(sources.error() + "; " + devices.error());
     }
-    return list;
+    return SoundSourceList{"PortAudio", std::move(*devices)};
 }
 
 }  // namespace kalindor

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "audio/PulseSoundInput.h"
+#include "core/Expected.h"
 #include "core/SoundInput.h"
 
 namespace kalindor {
@@ -19,10 +20,10 @@ std::unique_ptr<SoundInput> createSoundInput(const std::string& choice, bool loo
 struct SoundSourceList {
     std::string system;  // "PulseAudio" or "PortAudio"
     std::vector<SoundSourceInfo> sources;
-    std::string error;  // non-empty when neither could list anything
 };
 
-// The server's sources when a PulseAudio server answers, else PortAudio's input devices.
-SoundSourceList listSoundSources();
+// The server's sources when a PulseAudio server answers, else PortAudio's input devices; the
+// error, when neither can list anything, gives both reasons.
+Expected<SoundSourceList> listSoundSources();
 
 }  // namespace kalindor

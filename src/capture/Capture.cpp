@@ -13,13 +13,12 @@ Capture::Capture(SoundInput& input, TimerPort& timers,
 
 Capture::~Capture() = default;
 
-std::optional<std::string> Capture::open() {
+Expected<void> Capture::open() {
     if (input_.isOpen()) {
-        return std::nullopt;
+        return {};
     }
-    std::optional<std::string> failure = input_.open();
-    if (failure) {
-        return failure;
+    if (Expected<void> opened = input_.open(); !opened) {
+        return opened;
     }
     requestOutstanding_ = false;
     lossReported_ = false;
@@ -28,7 +27,7 @@ std::optional<std::string> Capture::open() {
     ticksSkipped_ = 0;
     buffersOverlapping_ = 0;
     previousBufferEnd_ = 0;
-    return std::nullopt;
+    return {};
 }
 
 void Capture::setSourceLostHandler(std::function<void(const std::string&)> handler) {

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 
+#include "core/Expected.h"
 #include "core/SoundInput.h"
 #include "core/TimerPort.h"
 
@@ -30,8 +30,8 @@ class Capture {
     Capture(const Capture&) = delete;
     Capture& operator=(const Capture&) = delete;
 
-    // Opens the input; returns the failure detail, or nothing on success.
-    std::optional<std::string> open();
+    // Opens the input; the error is the failure detail.
+    Expected<void> open();
     // The work of one Timer1 tick.
     void CaptureTick();
     // Stop: the input is closed; an outstanding request ends and the pipeline runs once more

@@ -6,11 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "cli/Commands.h"
 #include "audio/AudioFile.h"
+#include "cli/Commands.h"
 #include "core/ControlUpdates.h"
-#include "dsp/OfflineAnalysis.h"
+#include "core/Expected.h"
 #include "core/PipelineView.h"
+#include "dsp/OfflineAnalysis.h"
 #include "lights/SimulatedBoard.h"
 #include "presets/PresetFile.h"
 
@@ -57,13 +58,14 @@ std::optional<int> parsePositiveInt(const std::string& text) {
 }
 
 struct AnalyzeOptions {
+    bool helpRequested = false;  // --help; the other fields are then not meaningful
     std::optional<std::string> presetPath;
     std::optional<int> tickMs;
     std::string audioPath;
 };
 
-// Returns the options, or sets exitCode (help printed or usage error reported).
-std::optional<AnalyzeOptions> parseOptions(std::span<const std::string> args, int& exitCode) {
+// The error is a usage error, without the command's prefix and the pointer to --help.
+Expected<AnalyzeOptions> parseOptions(std::span<const std::string> args) {
     AnalyzeOptions options;
     std::vector<std::string> positional;
     bool optionsEnded = false;
@@ -78,9 +80,8 @@ std::optional<AnalyzeOptions> parseOptions(std::span<const std::string> args, in
             continue;
         }
         if (arg == "--help" || arg == "-h") {
-            std::fputs(kAnalyzeUsage, stdout);
-            exitCode = kExitOk;
-            return std::nullopt;
+            options.helpRequested = true;
+            return options;
         }
         std::string name = arg;
         std::optional<std::string> value;
@@ -89,13 +90,11 @@ std::optional<AnalyzeOptions> parseOptions(std::span<const std::string> args, in
             value = arg.substr(equals + 1);
         }
         if (name != "--preset" && name != "--tick") {
-            exitCode = usageError("unknown option '" + arg + "'");
-            return std::nullopt;
+            return unexpected("unknown option '" + arg + "'");
         }
         if (!value) {
             if (i + 1 >= args.size()) {
-                exitCode = usageError(name + " needs a value");
-                return std::nullopt;
+                return unexpected(name + " needs a value");
             }
             value = args[++i];
         }
@@ -104,19 +103,16 @@ std::optional<AnalyzeOptions> parseOptions(std::span<const std::string> args, in
         } else {
             options.tickMs = parsePositiveInt(*value);
             if (!options.tickMs) {
-                exitCode = usageError("--tick needs a whole number of milliseconds >= 1, not '" +
-                                      *value + "'");
-                return std::nullopt;
+                return unexpected("--tick needs a whole number of milliseconds >= 1, not '" +
+                                  *value + "'");
             }
         }
     }
     if (positional.empty()) {
-        exitCode = usageError("missing AUDIO file");
-        return std::nullopt;
+        return unexpected("missing AUDIO file");
     }
     if (positional.size() > 1) {
-        exitCode = usageError("unexpected argument '" + positional[1] + "'");
-        return std::nullopt;
+        return unexpected("unexpected argument '" + positional[1] + "'");
     }
     options.audioPath = positional.front();
     return options;
@@ -125,33 +121,36 @@ std::optional<AnalyzeOptions> parseOptions(std::span<const std::string> args, in
 }  // namespace
 
 int runAnalyze(std::span<const std::string> args) {
-    int exitCode = kExitOk;
-    const std::optional<AnalyzeOptions> options = parseOptions(args, exitCode);
+    const Expected<AnalyzeOptions> options = parseOptions(args);
     if (!options) {
-        return exitCode;
+        return usageError(options.error());
+    }
+    if (options->helpRequested) {
+        std::fputs(kAnalyzeUsage, stdout);
+        return kExitOk;
     }
 
     SharedState state;
     applyStartupDefaults(state);
     if (options->presetPath) {
-        if (const auto error = loadPreset(*options->presetPath, state)) {
+        if (const auto loaded = loadPreset(*options->presetPath, state); !loaded) {
             return runtimeError("cannot read preset '" + *options->presetPath +
-                                "': " + error->describe());
+                                "': " + loaded.error().describe());
         }
     }
     const int tickMs = options->tickMs.value_or(state.ScanPeriodMs);
 
-    const AudioFile audio = loadAudioFile(options->audioPath);
-    if (!audio.ok()) {
-        return runtimeError(audio.error);
+    const Expected<AudioFile> audio = loadAudioFile(options->audioPath);
+    if (!audio) {
+        return runtimeError(audio.error());
     }
 
     NullView view;
     SimulatedBoard board;
     std::vector<char> output;
-    output.reserve((audio.samples.size() / (static_cast<std::size_t>(tickMs) * kSamplesPerMs) + 1) *
-                   24);
-    analyzeRecording(audio.samples, tickMs, state, view, board,
+    output.reserve(
+        (audio->samples.size() / (static_cast<std::size_t>(tickMs) * kSamplesPerMs) + 1) * 24);
+    analyzeRecording(audio->samples, tickMs, state, view, board,
                      [&output](const SnapshotResult& result) {
                          char line[kSnapshotLineMax];
                          const std::size_t length = formatSnapshotLine(result, line);

@@ -1,7 +1,7 @@
 #include <cstdio>
 
-#include "cli/Commands.h"
 #include "audio/SoundInputFactory.h"
+#include "cli/Commands.h"
 
 namespace kalindor::cli {
 
@@ -29,14 +29,14 @@ int runInputs(std::span<const std::string> args) {
                      args.front().c_str());
         return kExitUsage;
     }
-    const SoundSourceList list = listSoundSources();
-    if (!list.error.empty()) {
+    const Expected<SoundSourceList> list = listSoundSources();
+    if (!list) {
         std::fprintf(stderr, "kalindor-cli: inputs: no sound system answers: %s\n",
-                     list.error.c_str());
+                     list.error().c_str());
         return kExitRuntimeError;
     }
-    std::printf("# %s\n", list.system.c_str());
-    for (const SoundSourceInfo& source : list.sources) {
+    std::printf("# %s\n", list->system.c_str());
+    for (const SoundSourceInfo& source : list->sources) {
         std::printf("%s\t%s%s\n", source.name.c_str(), source.description.c_str(),
                     source.monitor ? " [monitor]" : "");
     }

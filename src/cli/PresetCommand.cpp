@@ -32,13 +32,13 @@ int runtimeError(const std::string& detail) {
 }
 
 int showPreset(const std::string& path) {
-    const PresetParse parsed = readPresetFile(path);
-    if (parsed.error) {
+    const Expected<PresetValues, PresetError> values = readPresetFile(path);
+    if (!values) {
         // Errors tied to a line do not name the file; the others already do.
-        const std::string prefix = parsed.error->line > 0 ? "cannot read '" + path + "': " : "";
-        return runtimeError(prefix + parsed.error->describe());
+        const std::string prefix = values.error().line > 0 ? "cannot read '" + path + "': " : "";
+        return runtimeError(prefix + values.error().describe());
     }
-    const auto lines = presetLines(parsed.values);
+    const auto lines = presetLines(*values);
     for (int line = 1; line <= kPresetLineCount; ++line) {
         std::printf("%d  %d  %s\n", line, lines[line - 1], presetLineMeaning(line).c_str());
     }
@@ -51,8 +51,8 @@ int showPreset(const std::string& path) {
 int writeDefaults(const std::string& path) {
     SharedState state;
     applyStartupDefaults(state);
-    if (const auto error = savePreset(path, state)) {
-        return runtimeError(error->describe());
+    if (const auto saved = savePreset(path, state); !saved) {
+        return runtimeError(saved.error().describe());
     }
     return kExitOk;
 }

@@ -5,16 +5,17 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "cli/Commands.h"
+#include "audio/SoundInputFactory.h"
 #include "capture/Capture.h"
+#include "cli/Commands.h"
 #include "core/ControlUpdates.h"
 #include "engine/Engine.h"
 #include "launch/LaunchOptions.h"
-#include "platform/PollEventLoop.h"
-#include "audio/SoundInputFactory.h"
 #include "lights/LightDeviceFactory.h"
+#include "platform/PollEventLoop.h"
 #include "presets/PresetFile.h"
 
 namespace kalindor::cli {
@@ -90,13 +91,13 @@ void printError(const std::string& detail) {
 int runLive(std::span<const std::string> args) {
     RunOwnOptions own;
     const std::vector<std::string> launchArgs = takeOwnOptions(args, own);
-    const LaunchParse parse = parseLaunchOptions(launchArgs, LaunchProgram::kCliRun);
-    if (!parse.ok()) {
+    const Expected<LaunchOptions> parsed = parseLaunchOptions(launchArgs, LaunchProgram::kCliRun);
+    if (!parsed) {
         std::fprintf(stderr, "kalindor-cli: run: %s (see 'kalindor-cli run --help')\n",
-                     parse.error.c_str());
+                     parsed.error().c_str());
         return kExitUsage;
     }
-    const LaunchOptions& options = parse.options;
+    const LaunchOptions& options = *parsed;
     if (options.helpRequested) {
         std::fputs(kRunUsage, stdout);
         std::fputs(launchOptionsHelp(LaunchProgram::kCliRun).c_str(), stdout);
@@ -108,14 +109,18 @@ int runLive(std::span<const std::string> args) {
     applyStartupDefaults(state);
     applyAutomatonOptions(options, state);
     if (!options.command.path.empty()) {
-        if (const std::optional<PresetError> error = loadPreset(options.command.path, state)) {
-            printError("cannot read preset '" + options.command.path + "': " + error->describe());
+        if (const auto loaded = loadPreset(options.command.path, state); !loaded) {
+            printError("cannot read preset '" + options.command.path +
+                       "': " + loaded.error().describe());
             return kExitRuntimeError;
         }
     }
 
     PollEventLoop loop;
-    loop.watchSignals({SIGINT, SIGTERM});
+    if (const Expected<void> watching = loop.watchSignals({SIGINT, SIGTERM}); !watching) {
+        printError(watching.error());
+        return kExitRuntimeError;
+    }
     // A closed stdout (the log's reader went away) must surface as a write problem, not kill
     // the process before the input is closed.
     std::signal(SIGPIPE, SIG_IGN);
@@ -131,11 +136,12 @@ int runLive(std::span<const std::string> args) {
     deviceOptions.productId = options.usbProductId;
     deviceOptions.simLog = options.device == DeviceChoice::kSim ? stdout : nullptr;
     deviceOptions.onProblem = [](const std::string& problem) { printError(problem); };
-    const std::unique_ptr<LightDevice> device = createLightDevice(deviceOptions);
-    if (device == nullptr) {
-        printError(std::string("unknown device kind '") + deviceOptions.kind + "'");
+    Expected<std::unique_ptr<LightDevice>> created = createLightDevice(deviceOptions);
+    if (!created) {
+        printError(created.error());
         return kExitUsage;
     }
+    const std::unique_ptr<LightDevice> device = std::move(*created);
 
     const std::unique_ptr<SoundInput> input = createSoundInput(options.input, own.loop);
     NullView view;
@@ -148,8 +154,8 @@ int runLive(std::span<const std::string> args) {
     });
 
     const std::int64_t startMs = loop.nowMs();
-    if (const std::optional<std::string> failure = engine.start()) {
-        printError(std::string(kOpenFailure) + " " + *failure);
+    if (const Expected<void> started = engine.start(); !started) {
+        printError(std::string(kOpenFailure) + " " + started.error());
         return kExitRuntimeError;
     }
     const std::int64_t captureStartMs = loop.nowMs() - logOriginMs;
@@ -174,10 +180,14 @@ int runLive(std::span<const std::string> args) {
         endOfRun->setInterval(nextWaitMs());
         endOfRun->setEnabled(true);
     }
-    loop.run();
+    const Expected<int> ran = loop.run();
     const std::int64_t elapsedMs = loop.nowMs() - startMs;
     if (engine.inputOpen()) {
         engine.stop();
+    }
+    if (!ran) {
+        printError(ran.error());
+        return kExitRuntimeError;
     }
 
     if (own.stats) {

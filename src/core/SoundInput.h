@@ -1,11 +1,11 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/CaptureFormat.h"
+#include "core/Expected.h"
 
 namespace kalindor {
 
@@ -23,8 +23,8 @@ class SoundInput {
   public:
     virtual ~SoundInput() = default;
 
-    // Opens the source and starts capturing. Returns the failure detail, or nothing on success.
-    virtual std::optional<std::string> open() = 0;
+    // Opens the source and starts capturing; the error is the failure detail.
+    virtual Expected<void> open() = 0;
     // Stops capturing and closes the source; harmless when not open.
     virtual void close() = 0;
     virtual bool isOpen() const = 0;

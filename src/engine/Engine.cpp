@@ -48,9 +48,9 @@ Engine::Engine(SharedState& state, PipelineView& view, LightDevice& device, Soun
 
 Engine::~Engine() = default;
 
-std::optional<std::string> Engine::start() {
-    if (std::optional<std::string> failure = capture_->open()) {
-        return failure;
+Expected<void> Engine::start() {
+    if (Expected<void> opened = capture_->open(); !opened) {
+        return opened;
     }
     // StartCapture: the input already records (open starts it); Timer1, then Timer2.
     setIntervalIfChanged(*timer1_, state_.ScanPeriodMs);
@@ -58,7 +58,7 @@ std::optional<std::string> Engine::start() {
     setIntervalIfChanged(*timer2_, state_.NoSignalSeconds * kMsPerSecond);
     timer2_->setEnabled(true);
     probeAndPrepareDevice();
-    return std::nullopt;
+    return {};
 }
 
 void Engine::stop() {

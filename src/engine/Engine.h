@@ -3,16 +3,16 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 
-#include "dsp/BufferPipeline.h"
+#include "core/Expected.h"
+#include "core/LightDevice.h"
 #include "core/PipelineView.h"
 #include "core/SharedState.h"
 #include "core/SoundInput.h"
 #include "core/TimerPort.h"
+#include "dsp/BufferPipeline.h"
 #include "effects/EffectsAutomaton.h"
-#include "core/LightDevice.h"
 
 namespace kalindor {
 
@@ -31,10 +31,10 @@ class Engine {
     Engine& operator=(const Engine&) = delete;
 
     // The Start branch of the Start/Stop toggle after the caption change: opens the sound
-    // input; on failure returns the error detail and changes nothing else (the caller shows the
-    // defined message). On success starts capture (Timer1, Timer2 with NoSignalSeconds) and
+    // input; on failure the error is its detail and nothing else has changed (the caller shows
+    // the defined message). On success starts capture (Timer1, Timer2 with NoSignalSeconds) and
     // probes and prepares the device.
-    std::optional<std::string> start();
+    Expected<void> start();
     // The Stop branch: Timer1, Timer2, Timer3 off in that order; input reset, stopped, closed.
     void stop();
     // The close command: Timer1 off, input closed. The caller then ends the program.

@@ -59,9 +59,15 @@ std::string settingOptionHelp(std::string_view name, Setting id, std::string_vie
            " (default: " + std::to_string(defaultPosition(id)) + ").\n";
 }
 
+// The options read so far and, once an argument is found wrong, why (parsing stops there).
+struct ParseProgress {
+    LaunchOptions options;
+    std::string error;
+};
+
 struct Parser {
     LaunchProgram program;
-    LaunchParse result;
+    ParseProgress result;
 
     // Applies one option with its value; false (and result.error set) when it is not valid.
     bool apply(std::string_view name, std::string_view value) {
@@ -180,10 +186,14 @@ struct Parser {
 
 }  // namespace
 
-LaunchParse parseLaunchOptions(std::span<const std::string> args, LaunchProgram program) {
+Expected<LaunchOptions> parseLaunchOptions(std::span<const std::string> args,
+                                           LaunchProgram program) {
     Parser parser{program, {}};
     parser.run(args);
-    return std::move(parser.result);
+    if (!parser.result.error.empty()) {
+        return unexpected(std::move(parser.result.error));
+    }
+    return std::move(parser.result.options);
 }
 
 std::string launchOptionsHelp(LaunchProgram program) {

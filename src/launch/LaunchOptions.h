@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 
+#include "core/Expected.h"
 #include "core/SharedState.h"
 #include "launch/CommandLine.h"
 
@@ -41,17 +42,13 @@ struct LaunchOptions {
     int effectSpeed = defaultPosition(Setting::kEffectSpeed);
 };
 
-struct LaunchParse {
-    LaunchOptions options;
-    std::string error;  // non-empty: a usage error, one line without a program-name prefix
-    bool ok() const { return error.empty(); }
-};
-
 // Parses the arguments after the program name (or after "run"). Options may stand anywhere;
 // "--opt value" and "--opt=value" are both accepted. An argument beginning with "--" is always
 // an option, never part of the preset text; all other arguments form the preset text
-// `PRESET [start[h]]`. "--help" ends the parsing at once.
-LaunchParse parseLaunchOptions(std::span<const std::string> args, LaunchProgram program);
+// `PRESET [start[h]]`. "--help" ends the parsing at once. The error is a usage error, one line
+// without a program-name prefix.
+Expected<LaunchOptions> parseLaunchOptions(std::span<const std::string> args,
+                                           LaunchProgram program);
 
 // The option lines for a --help text (each "  --opt ...  description\n").
 std::string launchOptionsHelp(LaunchProgram program);

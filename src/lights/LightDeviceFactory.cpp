@@ -1,12 +1,12 @@
 #include "lights/LightDeviceFactory.h"
 
 #include "lights/AbsentBoard.h"
-#include "lights/usb/LibusbTransport.h"
 #include "lights/SimulatedBoard.h"
+#include "lights/usb/LibusbTransport.h"
 
 namespace kalindor {
 
-std::unique_ptr<LightDevice> createLightDevice(const DeviceOptions& options) {
+Expected<std::unique_ptr<LightDevice>> createLightDevice(const DeviceOptions& options) {
     if (options.kind == "usb") {
         return std::make_unique<UsbIoBoard>(std::make_unique<LibusbTransport>(), options.vendorId,
                                             options.productId, options.clockMs, options.onProblem);
@@ -17,7 +17,7 @@ std::unique_ptr<LightDevice> createLightDevice(const DeviceOptions& options) {
     if (options.kind == "none") {
         return std::make_unique<AbsentBoard>();
     }
-    return nullptr;
+    return unexpected("unknown device kind '" + options.kind + "'");
 }
 
 }  // namespace kalindor

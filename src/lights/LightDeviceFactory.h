@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "core/Expected.h"
 #include "core/LightDevice.h"
 #include "lights/usb/UsbIoBoard.h"
 
@@ -23,8 +24,8 @@ struct DeviceOptions {
     std::function<void(const std::string&)> onProblem;
 };
 
-// The device of `options.kind`, or nullptr for an unknown kind. Creating a USB board touches
-// no hardware; the bus is first looked at by the first device call.
-std::unique_ptr<LightDevice> createLightDevice(const DeviceOptions& options);
+// The device of `options.kind` (never null); fails for an unknown kind. Creating a USB board
+// touches no hardware; the bus is first looked at by the first device call.
+Expected<std::unique_ptr<LightDevice>> createLightDevice(const DeviceOptions& options);
 
 }  // namespace kalindor

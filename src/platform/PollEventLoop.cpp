@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <csignal>
 #include <limits>
-#include <stdexcept>
 #include <string>
 #include <system_error>
 
@@ -21,6 +20,10 @@ namespace {
 // The self-pipe that carries a signal from its handler into poll(). Process-wide because the
 // handler can reach nothing else.
 int gSignalPipe[2] = {-1, -1};
+
+std::string systemFailure(const char* call) {
+    return std::string(call) + ": " + std::generic_category().message(errno);
+}
 
 extern "C" void onWatchedSignal(int signal) {
     const int savedErrno = errno;
@@ -73,14 +76,6 @@ class PollEventLoop::PollTimer final : public Timer {
     std::int64_t due_ = 0;
 };
 
-PollEventLoop::PollEventLoop() {
-    if (gSignalPipe[0] < 0) {
-        if (::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-            throw std::system_error(errno, std::generic_category(), "pipe2");
-        }
-    }
-}
-
 PollEventLoop::~PollEventLoop() {
     for (const auto& [signal, handler] : previousHandlers_) {
         std::signal(signal, handler);
@@ -95,7 +90,10 @@ std::int64_t PollEventLoop::nowMs() const {
     return monotonicMs();
 }
 
-void PollEventLoop::watchSignals(std::initializer_list<int> signals) {
+Expected<void> PollEventLoop::watchSignals(std::initializer_list<int> signals) {
+    if (gSignalPipe[0] < 0 && ::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return unexpected(systemFailure("pipe2"));
+    }
     for (const int signal : signals) {
         struct sigaction action {};
         action.sa_handler = onWatchedSignal;
@@ -105,6 +103,7 @@ void PollEventLoop::watchSignals(std::initializer_list<int> signals) {
         ::sigaction(signal, &action, &previous);
         previousHandlers_.emplace_back(signal, previous.sa_handler);
     }
+    return {};
 }
 
 void PollEventLoop::quit() {
@@ -121,7 +120,7 @@ PollEventLoop::PollTimer* PollEventLoop::nextDue() const {
     return next;
 }
 
-int PollEventLoop::run() {
+Expected<int> PollEventLoop::run() {
     quitRequested_ = false;
     while (!quitRequested_) {
         const std::int64_t now = monotonicMs();
@@ -138,7 +137,7 @@ int PollEventLoop::run() {
         pollfd signalFd{gSignalPipe[0], POLLIN, 0};
         const int ready = ::poll(&signalFd, 1, timeoutMs);
         if (ready < 0 && errno != EINTR) {
-            throw std::system_error(errno, std::generic_category(), "poll");
+            return unexpected(systemFailure("poll"));
         }
         if (ready > 0 && (signalFd.revents & POLLIN) != 0) {
             unsigned char number = 0;

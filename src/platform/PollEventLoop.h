@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/Expected.h"
 #include "core/TimerPort.h"
 
 namespace kalindor {
@@ -15,7 +16,7 @@ namespace kalindor {
 // signal handlers are process-wide); every method is called on the thread that runs it.
 class PollEventLoop final : public TimerPort {
   public:
-    PollEventLoop();
+    PollEventLoop() = default;
     ~PollEventLoop() override;
     PollEventLoop(const PollEventLoop&) = delete;
     PollEventLoop& operator=(const PollEventLoop&) = delete;
@@ -24,12 +25,14 @@ class PollEventLoop final : public TimerPort {
     std::int64_t nowMs() const override;
 
     // Installs handlers that end run() when one of these signals arrives; the previous
-    // handlers come back when the loop is destroyed.
-    void watchSignals(std::initializer_list<int> signals);
+    // handlers come back when the loop is destroyed. Fails, installing nothing, when the pipe
+    // that carries a signal to run() cannot be made ("pipe2: reason").
+    Expected<void> watchSignals(std::initializer_list<int> signals);
 
     // Serves timers until quit() is called or a watched signal arrives. Returns the signal's
-    // number, or 0 after quit(). Never spins: it sleeps in poll() until the next due timer.
-    int run();
+    // number, or 0 after quit(); fails when poll() does ("poll: reason"). Never spins: it
+    // sleeps in poll() until the next due timer.
+    Expected<int> run();
     // Ends run() after the current callback returns.
     void quit();
 

@@ -99,11 +99,13 @@ std::string resolveTarget(const std::string& path) {
     return path;
 }
 
-// Creates a new, empty file next to the target, with a name no other file has. Mode 0666 lets
-// the umask decide the permissions, as for any newly created file.
-int createTemporary(const std::string& folder, const std::string& name, std::string& tempPath,
-                    int& err) {
+// Creates a new, empty file next to the target, with a name no other file has, and returns its
+// descriptor; the error is the errno of the last attempt. Mode 0666 lets the umask decide the
+// permissions, as for any newly created file.
+Expected<int, int> createTemporary(const std::string& folder, const std::string& name,
+                                   std::string& tempPath) {
     static std::atomic<unsigned> counter{0};
+    int err = EEXIST;
     for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
         tempPath = folder + "/." + name + ".tmp" + std::to_string(::getpid()) + "-" +
                    std::to_string(counter.fetch_add(1));
@@ -113,13 +115,13 @@ int createTemporary(const std::string& folder, const std::string& name, std::str
         }
         err = errno;
         if (err != EEXIST) {
-            return -1;
+            break;
         }
     }
-    return -1;
+    return unexpected(err);
 }
 
-std::optional<PresetError> writeAll(int fd, const std::string& bytes, const std::string& what) {
+Expected<void, PresetError> writeAll(int fd, const std::string& bytes, const std::string& what) {
     std::size_t written = 0;
     while (written < bytes.size()) {
         const ssize_t result = ::write(fd, bytes.data() + written, bytes.size() - written);
@@ -127,20 +129,20 @@ std::optional<PresetError> writeAll(int fd, const std::string& bytes, const std:
             if (errno == EINTR) {
                 continue;
             }
-            return systemError(Operation::kWrite, errno, what);
+            return unexpected(systemError(Operation::kWrite, errno, what));
         }
         if (result == 0) {
-            return systemError(Operation::kWrite, ENOSPC, what);
+            return unexpected(systemError(Operation::kWrite, ENOSPC, what));
         }
         written += static_cast<std::size_t>(result);
     }
-    return std::nullopt;
+    return {};
 }
 
 // Writes `bytes` to the already created temporary file and puts it in the target's place.
-std::optional<PresetError> fillAndRename(FileDescriptor& file, const std::string& tempPath,
-                                         const std::string& target, const std::string& path,
-                                         const std::string& bytes) {
+Expected<void, PresetError> fillAndRename(FileDescriptor& file, const std::string& tempPath,
+                                          const std::string& target, const std::string& path,
+                                          const std::string& bytes) {
     struct stat existing {};
     if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
         // Best effort: file systems without permission bits (FAT on a stick) refuse this, and
@@ -148,19 +150,19 @@ std::optional<PresetError> fillAndRename(FileDescriptor& file, const std::string
         (void)::fchmod(file.get(), existing.st_mode & 07777);
     }
     const std::string what = "cannot write " + quoted(path);
-    if (auto error = writeAll(file.get(), bytes, what)) {
-        return error;
+    if (Expected<void, PresetError> written = writeAll(file.get(), bytes, what); !written) {
+        return written;
     }
     if (::fsync(file.get()) != 0) {
-        return systemError(Operation::kWrite, errno, what);
+        return unexpected(systemError(Operation::kWrite, errno, what));
     }
     if (file.close() != 0) {
-        return systemError(Operation::kWrite, errno, what);
+        return unexpected(systemError(Operation::kWrite, errno, what));
     }
     if (::rename(tempPath.c_str(), target.c_str()) != 0) {
-        return systemError(Operation::kWrite, errno, "cannot replace " + quoted(path));
+        return unexpected(systemError(Operation::kWrite, errno, "cannot replace " + quoted(path)));
     }
-    return std::nullopt;
+    return {};
 }
 
 // Makes the rename itself durable. The new preset is already in place when this runs, so a
@@ -175,17 +177,14 @@ void syncFolder(const std::string& folder) {
 
 }  // namespace
 
-PresetParse readPresetFile(const std::string& path) {
-    PresetParse result;
+Expected<PresetValues, PresetError> readPresetFile(const std::string& path) {
     FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (file.get() < 0) {
-        result.error = systemError(Operation::kRead, errno, "cannot open " + quoted(path));
-        return result;
+        return unexpected(systemError(Operation::kRead, errno, "cannot open " + quoted(path)));
     }
     struct stat info {};
     if (::fstat(file.get(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        result.error = PresetError{0, kPresetAccessError, quoted(path) + " is a folder"};
-        return result;
+        return unexpected(PresetError{0, kPresetAccessError, quoted(path) + " is a folder"});
     }
     std::string text(kReadLimitBytes, '\0');
     std::size_t filled = 0;
@@ -195,8 +194,7 @@ PresetParse readPresetFile(const std::string& path) {
             if (errno == EINTR) {
                 continue;
             }
-            result.error = systemError(Operation::kRead, errno, "cannot read " + quoted(path));
-            return result;
+            return unexpected(systemError(Operation::kRead, errno, "cannot read " + quoted(path)));
         }
         if (got == 0) {
             break;
@@ -207,18 +205,18 @@ PresetParse readPresetFile(const std::string& path) {
     return parsePreset(text);
 }
 
-std::optional<PresetError> loadPreset(const std::string& path, SharedState& state) {
-    PresetParse parsed = readPresetFile(path);
-    if (parsed.error) {
-        return parsed.error;
+Expected<void, PresetError> loadPreset(const std::string& path, SharedState& state) {
+    const Expected<PresetValues, PresetError> values = readPresetFile(path);
+    if (!values) {
+        return unexpected(values.error());
     }
-    applyPresetValues(parsed.values, state);
-    return std::nullopt;
+    applyPresetValues(*values, state);
+    return {};
 }
 
-std::optional<PresetError> savePresetText(const std::string& path, const std::string& bytes) {
+Expected<void, PresetError> savePresetText(const std::string& path, const std::string& bytes) {
     if (path.empty()) {
-        return PresetError{0, kPresetPathNotFound, "no file name given"};
+        return unexpected(PresetError{0, kPresetPathNotFound, "no file name given"});
     }
     const std::string target = resolveTarget(path);
     std::string folder;
@@ -226,30 +224,29 @@ std::optional<PresetError> savePresetText(const std::string& path, const std::st
     splitPath(target, folder, name);
     struct stat info {};
     if (name.empty() || (::stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode))) {
-        return PresetError{0, kPresetAccessError, quoted(path) + " is a folder"};
+        return unexpected(PresetError{0, kPresetAccessError, quoted(path) + " is a folder"});
     }
     std::string tempPath;
-    int err = EEXIST;
-    const int fd = createTemporary(folder, name, tempPath, err);
-    if (fd < 0) {
-        return systemError(
-            Operation::kWrite, err,
-            "cannot save " + quoted(path) + " (creating a file in " + quoted(folder) + ")");
+    const Expected<int, int> fd = createTemporary(folder, name, tempPath);
+    if (!fd) {
+        return unexpected(systemError(
+            Operation::kWrite, fd.error(),
+            "cannot save " + quoted(path) + " (creating a file in " + quoted(folder) + ")"));
     }
-    FileDescriptor file(fd);
-    auto error = fillAndRename(file, tempPath, target, path, bytes);
-    if (error) {
+    FileDescriptor file(*fd);
+    Expected<void, PresetError> filled = fillAndRename(file, tempPath, target, path, bytes);
+    if (!filled) {
         if (file.get() >= 0) {
             file.close();
         }
         ::unlink(tempPath.c_str());
-        return error;
+        return filled;
     }
     syncFolder(folder);
-    return std::nullopt;
+    return {};
 }
 
-std::optional<PresetError> savePreset(const std::string& path, const SharedState& state) {
+Expected<void, PresetError> savePreset(const std::string& path, const SharedState& state) {
     return savePresetText(path, formatPreset(presetValuesFromState(state)));
 }
 

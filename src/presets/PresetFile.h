@@ -1,8 +1,8 @@
 #pragma once
 
-#include <optional>
 #include <string>
 
+#include "core/Expected.h"
 #include "core/SharedState.h"
 #include "presets/PresetError.h"
 #include "presets/PresetValues.h"
@@ -15,19 +15,19 @@ namespace kalindor {
 // Reads the file at `path` (opened exactly as given; trimming a command line is the caller's
 // job) and applies it to `state` only when all 33 items are readable and in range: on any error
 // the state is left exactly as it was. Failure codes: PresetErrorCode (PresetError.h).
-std::optional<PresetError> loadPreset(const std::string& path, SharedState& state);
+Expected<void, PresetError> loadPreset(const std::string& path, SharedState& state);
 
 // Reads and validates the file at `path` without applying it.
-PresetParse readPresetFile(const std::string& path);
+Expected<PresetValues, PresetError> readPresetFile(const std::string& path);
 
 // Writes the state's preset to `path`, replacing any file there. The bytes go to a new file in
 // the same folder, which is flushed to disk and then renamed over `path`, so a failed save
 // (missing folder, `path` being a folder, disk full, size limit) leaves an existing preset
 // byte-identical and no temporary file behind. A replaced file's permission bits are kept; a
 // symbolic link at `path` is followed and its target replaced.
-std::optional<PresetError> savePreset(const std::string& path, const SharedState& state);
+Expected<void, PresetError> savePreset(const std::string& path, const SharedState& state);
 
 // The same for bytes already formatted (formatPreset).
-std::optional<PresetError> savePresetText(const std::string& path, const std::string& bytes);
+Expected<void, PresetError> savePresetText(const std::string& path, const std::string& bytes);
 
 }  // namespace kalindor

@@ -364,28 +364,25 @@ std::string formatPreset(const PresetValues& values) {
     return out;
 }
 
-PresetParse parsePreset(std::string_view text) {
-    PresetParse result;
+Expected<PresetValues, PresetError> parsePreset(std::string_view text) {
+    PresetValues values;
     LineReader reader(text);
     for (int line = 1; line <= kPresetLineCount; ++line) {
         std::string_view raw;
         if (!reader.next(raw)) {
-            result.error = lineError(line, kPresetPastEndOfFile,
-                                     "the file ends here; " + std::to_string(kPresetLineCount) +
-                                         " numbers are expected");
-            return result;
+            return unexpected(lineError(line, kPresetPastEndOfFile,
+                                        "the file ends here; " + std::to_string(kPresetLineCount) +
+                                            " numbers are expected"));
         }
         const Item item = decodeItem(line, raw);
         if (item.error) {
-            result.error = item.error;
-            return result;
+            return unexpected(*item.error);
         }
-        if (auto error = storeItem(line, item, result.values)) {
-            result.error = std::move(error);
-            return result;
+        if (auto error = storeItem(line, item, values)) {
+            return unexpected(std::move(*error));
         }
     }
-    return result;
+    return values;
 }
 
 std::string presetLineMeaning(int line) {

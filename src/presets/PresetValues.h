@@ -2,10 +2,10 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
+#include "core/Expected.h"
 #include "core/SharedState.h"
 #include "presets/PresetError.h"
 
@@ -55,11 +55,7 @@ std::string formatPreset(const PresetValues& values);
 // and 31 when non-zero after rounding. Every item must be a decimal number; positions must lie
 // in their control's range; lines 32 and 33 in -32768..32767.
 // Returns the values, or the first failing line with its reason; never throws on any input.
-struct PresetParse {
-    PresetValues values;
-    std::optional<PresetError> error;  // set: `values` is meaningless
-};
-PresetParse parsePreset(std::string_view text);
+Expected<PresetValues, PresetError> parsePreset(std::string_view text);
 
 // Short English meaning of a preset line 1..33, e.g. "scan period (ms)" or "channel 2 gain
 // position (1..40)"; "" outside 1..33.

@@ -87,9 +87,9 @@ void WindowCommands::load(const CommandLineRequest& request) {
 }
 
 void WindowCommands::CommandLine(const CommandLineRequest& request) {
-    if (const auto failure = loadPreset(request.path, state_)) {
+    if (const auto loaded = loadPreset(request.path, state_); !loaded) {
         dialogs_.message(view_.dialogParent(),
-                         commandLineFailureText(failure->code, pathText(request.FName)),
+                         commandLineFailureText(loaded.error().code, pathText(request.FName)),
                          kErrorTitle, UserDialogs::Icon::Critical);
         return;
     }
@@ -111,7 +111,7 @@ void WindowCommands::startStopClicked() {
         const QString previousCaption = view_.startButtonCaption();
         Running = true;
         view_.setStartButtonCaption(kCaptionStop);
-        if (engine_.start()) {
+        if (!engine_.start()) {
             // The window must not claim that capture runs when the input could not be opened.
             Running = false;
             view_.setStartButtonCaption(previousCaption);
@@ -138,7 +138,7 @@ void WindowCommands::openPresetCommand() {
     if (path.isEmpty()) {
         return;
     }
-    if (loadPreset(pathBytes(path), state_)) {
+    if (!loadPreset(pathBytes(path), state_)) {
         dialogs_.message(view_.dialogParent(), openFailureText(path), kErrorTitle,
                          UserDialogs::Icon::Critical);
         return;
@@ -152,7 +152,7 @@ void WindowCommands::savePresetCommand() {
     if (path.isEmpty()) {
         return;
     }
-    if (savePreset(pathBytes(path), state_)) {
+    if (!savePreset(pathBytes(path), state_)) {
         dialogs_.message(view_.dialogParent(), saveFailureText(path), kErrorTitle,
                          UserDialogs::Icon::Critical);
         return;

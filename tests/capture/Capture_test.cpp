@@ -29,7 +29,7 @@ class CaptureTest : public ::testing::Test {
 
     // Opens the input and drives the capture tick from a periodic timer, as Timer1 does.
     void startTicking(int periodMs) {
-        ASSERT_FALSE(capture.open().has_value());
+        ASSERT_TRUE(capture.open());
         tick = timers.createTimer([this] { capture.CaptureTick(); });
         tick->setInterval(periodMs);
         tick->setEnabled(true);
@@ -115,7 +115,7 @@ TEST_F(CaptureTest, StopAndCloseWithoutAnOutstandingRequestProcessNothing) {
     capture.stop();
     EXPECT_EQ(processed.size(), 1u);
 
-    ASSERT_FALSE(capture.open().has_value());
+    ASSERT_TRUE(capture.open());
     timers.advance(50);  // outstanding
     capture.close();
     EXPECT_EQ(processed.size(), 1u);
@@ -163,7 +163,9 @@ TEST_F(CaptureTest, AFiniteSourceThatEndedIsReportedAtOnce) {
 
 TEST_F(CaptureTest, AFailedOpenReturnsTheDetailAndTicksDoNothing) {
     input.openFailure = "PortAudio: no input device";
-    EXPECT_EQ(capture.open(), std::optional<std::string>("PortAudio: no input device"));
+    const Expected<void> opened = capture.open();
+    ASSERT_FALSE(opened);
+    EXPECT_EQ(opened.error(), "PortAudio: no input device");
     EXPECT_FALSE(capture.inputOpen());
     capture.CaptureTick();
     EXPECT_FALSE(capture.requestOutstanding());
@@ -178,7 +180,7 @@ TEST_F(CaptureTest, ASecondOpenStartsCountingAfresh) {
     EXPECT_EQ(capture.buffersProcessed(), 1u);
     EXPECT_EQ(capture.ticksSkipped(), 1u);
     capture.stop();
-    ASSERT_FALSE(capture.open().has_value());
+    ASSERT_TRUE(capture.open());
     EXPECT_EQ(capture.buffersProcessed(), 0u);
     EXPECT_EQ(capture.ticksSkipped(), 0u);
 }

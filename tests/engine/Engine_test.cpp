@@ -63,7 +63,7 @@ class EngineTest : public ::testing::Test {
 
 TEST_F(EngineTest, StartOpensEnablesTimer1AndTimer2AndPreparesTheDevice) {
     state.NoSignalSeconds = 10;
-    ASSERT_FALSE(engine.start().has_value());
+    ASSERT_TRUE(engine.start());
     EXPECT_TRUE(engine.inputOpen());
     EXPECT_EQ(log, (std::vector<std::string>{"Timer1 on", "Timer2 on"}));
     EXPECT_EQ(engine.timer1().interval(), 50);
@@ -78,7 +78,7 @@ TEST_F(EngineTest, StartOpensEnablesTimer1AndTimer2AndPreparesTheDevice) {
 TEST_F(EngineTest, StartWithTheDeviceAbsentOnlyProbesAndShowsTheStatus) {
     device.connected = false;
     view.connected = true;
-    ASSERT_FALSE(engine.start().has_value());
+    ASSERT_TRUE(engine.start());
     EXPECT_EQ(device.calls, (std::vector<Call>{{Call::kInfra, {}}}));
     EXPECT_FALSE(view.connected);
     EXPECT_EQ(view.statusUpdates, 1);
@@ -86,7 +86,9 @@ TEST_F(EngineTest, StartWithTheDeviceAbsentOnlyProbesAndShowsTheStatus) {
 
 TEST_F(EngineTest, AFailedStartReturnsTheDetailAndChangesNothingElse) {
     input.openFailure = "PulseAudio: No such entity";
-    EXPECT_EQ(engine.start(), std::optional<std::string>("PulseAudio: No such entity"));
+    const Expected<void> started = engine.start();
+    ASSERT_FALSE(started);
+    EXPECT_EQ(started.error(), "PulseAudio: No such entity");
     EXPECT_FALSE(engine.inputOpen());
     EXPECT_TRUE(log.empty());
     EXPECT_TRUE(device.calls.empty());
@@ -96,7 +98,7 @@ TEST_F(EngineTest, AFailedStartReturnsTheDetailAndChangesNothingElse) {
 }
 
 TEST_F(EngineTest, EachTickRunsOneBufferThroughThePipelineToTheDevice) {
-    ASSERT_FALSE(engine.start().has_value());
+    ASSERT_TRUE(engine.start());
     device.calls.clear();
     input.deliver(test::silenceBuffer());
     input.deliver(test::cosineOnBin(test::kBinOfChannel3));
@@ -109,7 +111,7 @@ TEST_F(EngineTest, EachTickRunsOneBufferThroughThePipelineToTheDevice) {
 }
 
 TEST_F(EngineTest, StopDisablesTheTimersInOrderThenClosesTheInput) {
-    ASSERT_FALSE(engine.start().has_value());
+    ASSERT_TRUE(engine.start());
     feedSilence(3000);
     advance(2500);  // the automaton has started Timer3 by now
     ASSERT_TRUE(engine.timer3().enabled());
@@ -126,7 +128,7 @@ TEST_F(EngineTest, StopDisablesTheTimersInOrderThenClosesTheInput) {
 }
 
 TEST_F(EngineTest, ALostSourceStopsCaptureAsStopDoesAndIsReportedOnce) {
-    ASSERT_FALSE(engine.start().has_value());
+    ASSERT_TRUE(engine.start());
     feedSilence(500);
     advance(500);
     input.silentForMs = 1200;
@@ -142,7 +144,7 @@ TEST_F(EngineTest, ALostSourceStopsCaptureAsStopDoesAndIsReportedOnce) {
 }
 
 TEST_F(EngineTest, ScanPeriodChangeWhileRunningRetimesTimer1Only) {
-    ASSERT_FALSE(engine.start().has_value());
+    ASSERT_TRUE(engine.start());
     feedSilence(3000);
     advance(200);
     const int before = view.clears;
@@ -157,7 +159,7 @@ TEST_F(EngineTest, ScanPeriodChangeWhileRunningRetimesTimer1Only) {
 }
 
 TEST_F(EngineTest, ReapplyingUnchangedPeriodsDoesNotPostponeTheNoSignalCheck) {
-    ASSERT_FALSE(engine.start().has_value());
+    ASSERT_TRUE(engine.start());
     feedSilence(3000);
     // A control moved every 300 ms re-applies the periods; Timer2 still ticks at 1000 ms.
     for (int i = 0; i < 4; ++i) {
@@ -171,7 +173,7 @@ TEST_F(EngineTest, ReapplyingUnchangedPeriodsDoesNotPostponeTheNoSignalCheck) {
 TEST_F(EngineTest, Timer2AndTimer3DriveTheAutomatonAndItsStepsReachTheDevice) {
     state.EffectIntervalMs = 200;
     engine.applyTimerPeriods();
-    ASSERT_FALSE(engine.start().has_value());
+    ASSERT_TRUE(engine.start());
     device.calls.clear();
     feedSilence(1500);
     advance(1000);  // first no-signal check: silence, effects on
@@ -182,7 +184,7 @@ TEST_F(EngineTest, Timer2AndTimer3DriveTheAutomatonAndItsStepsReachTheDevice) {
 }
 
 TEST_F(EngineTest, CloseDisablesTimer1AndClosesTheInput) {
-    ASSERT_FALSE(engine.start().has_value());
+    ASSERT_TRUE(engine.start());
     log.clear();
     engine.close();
     EXPECT_EQ(log, (std::vector<std::string>{"Timer1 off", "input closed"}));
@@ -190,9 +192,9 @@ TEST_F(EngineTest, CloseDisablesTimer1AndClosesTheInput) {
 }
 
 TEST_F(EngineTest, StartAgainAfterStopOpensTheInputAnew) {
-    ASSERT_FALSE(engine.start().has_value());
+    ASSERT_TRUE(engine.start());
     engine.stop();
-    ASSERT_FALSE(engine.start().has_value());
+    ASSERT_TRUE(engine.start());
     EXPECT_TRUE(engine.inputOpen());
     EXPECT_EQ(std::count(input.calls.begin(), input.calls.end(), FakeSoundInput::Call::kOpen), 2);
     EXPECT_TRUE(engine.timer1().enabled());

@@ -9,45 +9,47 @@
 namespace kalindor {
 namespace {
 
-LaunchParse parse(std::vector<std::string> args, LaunchProgram program = LaunchProgram::kWindow) {
+Expected<LaunchOptions> parse(std::vector<std::string> args,
+                              LaunchProgram program = LaunchProgram::kWindow) {
     return parseLaunchOptions(args, program);
 }
 
 TEST(LaunchOptions, DefaultsWithoutArguments) {
-    const LaunchParse result = parse({});
-    ASSERT_TRUE(result.ok()) << result.error;
-    EXPECT_EQ(result.options.input, "default");
-    EXPECT_EQ(result.options.device, DeviceChoice::kUsb);
-    EXPECT_EQ(result.options.usbVendorId, 0x03EB);
-    EXPECT_EQ(result.options.usbProductId, 0x21FF);
-    EXPECT_FALSE(result.options.helpRequested);
-    EXPECT_EQ(result.options.commandText, "");
-    EXPECT_TRUE(result.options.command.path.empty());
-    EXPECT_FALSE(result.options.runForMs);
+    const Expected<LaunchOptions> result = parse({});
+    ASSERT_TRUE(result.has_value()) << result.error();
+    EXPECT_EQ(result->input, "default");
+    EXPECT_EQ(result->device, DeviceChoice::kUsb);
+    EXPECT_EQ(result->usbVendorId, 0x03EB);
+    EXPECT_EQ(result->usbProductId, 0x21FF);
+    EXPECT_FALSE(result->helpRequested);
+    EXPECT_EQ(result->commandText, "");
+    EXPECT_TRUE(result->command.path.empty());
+    EXPECT_FALSE(result->runForMs);
 }
 
 TEST(LaunchOptions, OptionsMayStandAnywhereAndNeverJoinThePresetText) {
-    const LaunchParse result = parse(
+    const Expected<LaunchOptions> result = parse(
         {"--device", "sim", "my", "file.lcf", "--input=monitor", "start", "--usb-id=16c0:05DC"});
-    ASSERT_TRUE(result.ok()) << result.error;
-    EXPECT_EQ(result.options.device, DeviceChoice::kSim);
-    EXPECT_EQ(result.options.input, "monitor");
-    EXPECT_EQ(result.options.usbVendorId, 0x16C0);
-    EXPECT_EQ(result.options.usbProductId, 0x05DC);
-    EXPECT_EQ(result.options.commandText, "my file.lcf start");
-    EXPECT_EQ(result.options.command.FName, "my file.lcf ");
-    EXPECT_EQ(result.options.command.path, "my file.lcf");
-    EXPECT_TRUE(result.options.command.StartRequested);
-    EXPECT_FALSE(result.options.command.HideRequested);
+    ASSERT_TRUE(result.has_value()) << result.error();
+    EXPECT_EQ(result->device, DeviceChoice::kSim);
+    EXPECT_EQ(result->input, "monitor");
+    EXPECT_EQ(result->usbVendorId, 0x16C0);
+    EXPECT_EQ(result->usbProductId, 0x05DC);
+    EXPECT_EQ(result->commandText, "my file.lcf start");
+    EXPECT_EQ(result->command.FName, "my file.lcf ");
+    EXPECT_EQ(result->command.path, "my file.lcf");
+    EXPECT_TRUE(result->command.StartRequested);
+    EXPECT_FALSE(result->command.HideRequested);
 }
 
 TEST(LaunchOptions, ArgumentsKeepTheirInnerBlanksAndSingleDashes) {
-    const LaunchParse result = parse({"-odd  name.lcf", "--input", "/music/a b.wav", "starth"});
-    ASSERT_TRUE(result.ok()) << result.error;
-    EXPECT_EQ(result.options.input, "/music/a b.wav");
-    EXPECT_EQ(result.options.commandText, "-odd  name.lcf starth");
-    EXPECT_EQ(result.options.command.path, "-odd  name.lcf");
-    EXPECT_TRUE(result.options.command.HideRequested);
+    const Expected<LaunchOptions> result =
+        parse({"-odd  name.lcf", "--input", "/music/a b.wav", "starth"});
+    ASSERT_TRUE(result.has_value()) << result.error();
+    EXPECT_EQ(result->input, "/music/a b.wav");
+    EXPECT_EQ(result->commandText, "-odd  name.lcf starth");
+    EXPECT_EQ(result->command.path, "-odd  name.lcf");
+    EXPECT_TRUE(result->command.HideRequested);
 }
 
 TEST(LaunchOptions, UsageErrorsNameTheOption) {
@@ -85,47 +87,47 @@ TEST(LaunchOptions, UsageErrorsNameTheOption) {
         {{"--effect-speed"}, "--effect-speed", LaunchProgram::kCliRun},
     };
     for (const auto& c : cases) {
-        const LaunchParse result = parse(c.args, c.program);
-        ASSERT_FALSE(result.ok()) << c.message;
-        EXPECT_NE(result.error.find(c.message), std::string::npos)
-            << "got '" << result.error << "', expected '" << c.message << "'";
+        const Expected<LaunchOptions> result = parse(c.args, c.program);
+        ASSERT_FALSE(result.has_value()) << c.message;
+        EXPECT_NE(result.error().find(c.message), std::string::npos)
+            << "got '" << result.error() << "', expected '" << c.message << "'";
     }
 }
 
 TEST(LaunchOptions, HelpEndsParsing) {
-    const LaunchParse result = parse({"x.lcf", "--help", "--bogus"});
-    ASSERT_TRUE(result.ok()) << result.error;
-    EXPECT_TRUE(result.options.helpRequested);
+    const Expected<LaunchOptions> result = parse({"x.lcf", "--help", "--bogus"});
+    ASSERT_TRUE(result.has_value()) << result.error();
+    EXPECT_TRUE(result->helpRequested);
     EXPECT_NE(launchOptionsHelp(LaunchProgram::kWindow).find("--usb-id"), std::string::npos);
     EXPECT_EQ(launchOptionsHelp(LaunchProgram::kWindow).find("--for"), std::string::npos);
     EXPECT_NE(launchOptionsHelp(LaunchProgram::kCliRun).find("--effect-speed"), std::string::npos);
 }
 
 TEST(LaunchOptions, RunOptionsSetTheAutomaton) {
-    const LaunchParse result = parse(
+    const Expected<LaunchOptions> result = parse(
         {"--for", "2.5", "--no-signal=10", "--effects", "wave", "--effect-speed", "3", "p.lcf"},
         LaunchProgram::kCliRun);
-    ASSERT_TRUE(result.ok()) << result.error;
-    EXPECT_EQ(result.options.runForMs, 2500);
-    EXPECT_EQ(result.options.command.path, "p.lcf");
+    ASSERT_TRUE(result.has_value()) << result.error();
+    EXPECT_EQ(result->runForMs, 2500);
+    EXPECT_EQ(result->command.path, "p.lcf");
     SharedState state;
     applyStartupDefaults(state);
-    applyAutomatonOptions(result.options, state);
+    applyAutomatonOptions(*result, state);
     EXPECT_EQ(state.NoSignalSeconds, 10);
     EXPECT_EQ(state.EffectKind, kRunningWave);
     EXPECT_EQ(state.EffectIntervalMs, 300);
     EXPECT_FALSE(state.AutomatonDisabled);
 
-    const LaunchParse off = parse({"--effects=off"}, LaunchProgram::kCliRun);
-    ASSERT_TRUE(off.ok()) << off.error;
-    applyAutomatonOptions(off.options, state);
+    const Expected<LaunchOptions> off = parse({"--effects=off"}, LaunchProgram::kCliRun);
+    ASSERT_TRUE(off.has_value()) << off.error();
+    applyAutomatonOptions(*off, state);
     EXPECT_TRUE(state.AutomatonDisabled);
     EXPECT_EQ(state.NoSignalSeconds, 1);
     EXPECT_EQ(state.EffectIntervalMs, 1000);
 
-    const LaunchParse random = parse({"--effects", "random"}, LaunchProgram::kCliRun);
-    ASSERT_TRUE(random.ok());
-    applyAutomatonOptions(random.options, state);
+    const Expected<LaunchOptions> random = parse({"--effects", "random"}, LaunchProgram::kCliRun);
+    ASSERT_TRUE(random.has_value());
+    applyAutomatonOptions(*random, state);
     EXPECT_EQ(state.EffectKind, kRandomEffect);
     EXPECT_FALSE(state.AutomatonDisabled);
 }

@@ -16,11 +16,11 @@ namespace {
 
 TEST(LightDeviceFactory, EachKindMakesItsBoard) {
     DeviceOptions options;
-    EXPECT_NE(dynamic_cast<UsbIoBoard*>(createLightDevice(options).get()), nullptr);
+    EXPECT_NE(dynamic_cast<UsbIoBoard*>(createLightDevice(options)->get()), nullptr);
     options.kind = "sim";
-    EXPECT_NE(dynamic_cast<SimulatedBoard*>(createLightDevice(options).get()), nullptr);
+    EXPECT_NE(dynamic_cast<SimulatedBoard*>(createLightDevice(options)->get()), nullptr);
     options.kind = "none";
-    EXPECT_NE(dynamic_cast<AbsentBoard*>(createLightDevice(options).get()), nullptr);
+    EXPECT_NE(dynamic_cast<AbsentBoard*>(createLightDevice(options)->get()), nullptr);
 }
 
 TEST(LightDeviceFactory, UnknownKindsMakeNothing) {
@@ -28,7 +28,7 @@ TEST(LightDeviceFactory, UnknownKindsMakeNothing) {
         SCOPED_TRACE(kind);
         DeviceOptions options;
         options.kind = kind;
-        EXPECT_EQ(createLightDevice(options), nullptr);
+        EXPECT_FALSE(createLightDevice(options));
     }
 }
 
@@ -40,7 +40,7 @@ TEST(LightDeviceFactory, SimulatedBoardGetsTheLogAndTheClock) {
     options.kind = "sim";
     options.simLog = log;
     options.clockMs = [&] { return nowMs; };
-    auto device = createLightDevice(options);
+    auto device = createLightDevice(options).value();
     nowMs = 950;
     EXPECT_NE(writePattern(*device, 65), kNotConnected);
     std::rewind(log);

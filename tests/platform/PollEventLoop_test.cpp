@@ -24,7 +24,7 @@ TEST(PollEventLoopTest, TimersFireAtTheirPeriodsUntilQuit) {
     end->setInterval(210);
     end->setEnabled(true);
 
-    EXPECT_EQ(loop.run(), 0);
+    EXPECT_EQ(loop.run().value(), 0);
     const std::int64_t elapsed = loop.nowMs() - start;
     EXPECT_GE(elapsed, 210);
     EXPECT_LT(elapsed, 400);
@@ -56,7 +56,7 @@ TEST(PollEventLoopTest, ADisabledOrDestroyedTimerStopsFiringEvenFromItsOwnCallba
     end->setInterval(60);
     end->setEnabled(true);
 
-    loop.run();
+    ASSERT_TRUE(loop.run());
     EXPECT_EQ(ticks, 1);
     EXPECT_EQ(disabledTicks, 1);
     EXPECT_FALSE(selfDisabling->enabled());
@@ -64,7 +64,7 @@ TEST(PollEventLoopTest, ADisabledOrDestroyedTimerStopsFiringEvenFromItsOwnCallba
 
 TEST(PollEventLoopTest, AWatchedSignalEndsRunWithItsNumber) {
     PollEventLoop loop;
-    loop.watchSignals({SIGUSR1});
+    ASSERT_TRUE(loop.watchSignals({SIGUSR1}));
     auto raiser = loop.createTimer([] { std::raise(SIGUSR1); });
     raiser->setInterval(10);
     raiser->setEnabled(true);
@@ -72,7 +72,7 @@ TEST(PollEventLoopTest, AWatchedSignalEndsRunWithItsNumber) {
     auto far = loop.createTimer([] {});
     far->setInterval(100'000);
     far->setEnabled(true);
-    EXPECT_EQ(loop.run(), SIGUSR1);
+    EXPECT_EQ(loop.run().value(), SIGUSR1);
 }
 
 }  // namespace

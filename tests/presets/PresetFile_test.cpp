@@ -55,11 +55,11 @@ SharedState changedState() {
 TEST_F(PresetFileTest, SaveThenLoadGivesBackEverySetting) {
     const SharedState saved = changedState();
     const std::string path = pathOf("round.lcf");
-    ASSERT_FALSE(savePreset(path, saved));
+    ASSERT_TRUE(savePreset(path, saved));
     EXPECT_EQ(readBytes(path), formatPreset(presetValuesFromState(saved)));
     SharedState loaded = defaultState();
-    const auto error = loadPreset(path, loaded);
-    ASSERT_FALSE(error) << error->describe();
+    const auto read = loadPreset(path, loaded);
+    ASSERT_TRUE(read) << read.error().describe();
     EXPECT_EQ(loaded, saved);
     EXPECT_EQ(folderEntries(), std::set<std::string>{"round.lcf"});
 }
@@ -71,7 +71,7 @@ TEST_F(PresetFileTest, SavingReplacesTheTargetKeepingPermissionsAndLinks) {
     writeBytes(path, std::string(5000, 'x'));
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
     fs::create_symlink(path, pathOf("link.lcf"));
-    ASSERT_FALSE(savePreset(pathOf("link.lcf"), changedState()));
+    ASSERT_TRUE(savePreset(pathOf("link.lcf"), changedState()));
     EXPECT_TRUE(fs::is_symlink(pathOf("link.lcf")));
     EXPECT_EQ(readBytes(path), formatPreset(presetValuesFromState(changedState())));
     struct stat info {};
@@ -86,26 +86,26 @@ TEST_F(PresetFileTest, FailedSavesLeaveTheOldFileAndNoTemporary) {
     // A folder in the target's place.
     fs::create_directory(pathOf("taken.lcf"));
     writeBytes(pathOf("taken.lcf/inside"), "keep");
-    auto error = savePreset(pathOf("taken.lcf"), changedState());
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, kPresetAccessError);
-    EXPECT_EQ(error->line, 0);
+    auto saved = savePreset(pathOf("taken.lcf"), changedState());
+    ASSERT_FALSE(saved);
+    EXPECT_EQ(saved.error().code, kPresetAccessError);
+    EXPECT_EQ(saved.error().line, 0);
     EXPECT_TRUE(fs::is_directory(pathOf("taken.lcf")));
     EXPECT_EQ(readBytes(pathOf("taken.lcf/inside")), "keep");
 
     // A folder that does not exist.
-    error = savePreset(pathOf("missing/new.lcf"), changedState());
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, kPresetPathNotFound);
-    EXPECT_NE(error->reason.find("missing"), std::string::npos) << error->reason;
+    saved = savePreset(pathOf("missing/new.lcf"), changedState());
+    ASSERT_FALSE(saved);
+    EXPECT_EQ(saved.error().code, kPresetPathNotFound);
+    EXPECT_NE(saved.error().reason.find("missing"), std::string::npos) << saved.error().reason;
     EXPECT_FALSE(fs::exists(pathOf("missing")));
 
     // A path ending in a slash names no file.
-    error = savePreset(folder_.root().string() + "/", changedState());
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, kPresetAccessError);
+    saved = savePreset(folder_.root().string() + "/", changedState());
+    ASSERT_FALSE(saved);
+    EXPECT_EQ(saved.error().code, kPresetAccessError);
 
-    EXPECT_EQ(savePreset("", changedState())->code, kPresetPathNotFound);
+    EXPECT_EQ(savePreset("", changedState()).error().code, kPresetPathNotFound);
 
     // A full disk, stood in for by a file size limit below the preset's size.
     const std::string path = pathOf("full.lcf");
@@ -116,11 +116,11 @@ TEST_F(PresetFileTest, FailedSavesLeaveTheOldFileAndNoTemporary) {
     struct rlimit limited = previous;
     limited.rlim_cur = 40;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-    error = savePreset(path, changedState());
+    saved = savePreset(path, changedState());
     ::setrlimit(RLIMIT_FSIZE, &previous);
     std::signal(SIGXFSZ, previousHandler);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, kPresetDiskFull) << error->describe();
+    ASSERT_FALSE(saved);
+    EXPECT_EQ(saved.error().code, kPresetDiskFull) << saved.error().describe();
     EXPECT_EQ(readBytes(path), oldBytes);
 
     EXPECT_EQ(folderEntries(), (std::set<std::string>{"taken.lcf", "full.lcf"}));
@@ -157,10 +157,11 @@ TEST_F(PresetFileTest, ReadFailuresChangeNoSettingAndNameTheLine) {
         writeBytes(pathOf(c.name), c.bytes);
         SharedState state = changedState();
         const SharedState before = state;
-        const auto error = loadPreset(pathOf(c.name), state);
-        ASSERT_TRUE(error) << c.name;
-        EXPECT_EQ(error->line, c.line) << c.name << ": " << error->describe();
-        EXPECT_EQ(error->code, c.code) << c.name << ": " << error->describe();
+        const auto loaded = loadPreset(pathOf(c.name), state);
+        ASSERT_FALSE(loaded) << c.name;
+        const PresetError& error = loaded.error();
+        EXPECT_EQ(error.line, c.line) << c.name << ": " << error.describe();
+        EXPECT_EQ(error.code, c.code) << c.name << ": " << error.describe();
         EXPECT_EQ(state, before) << c.name << " changed a setting";
     }
 }
@@ -180,14 +181,14 @@ TEST_F(PresetFileTest, FileProblemsChangeNoSetting) {
     };
     for (const auto& c : cases) {
         SharedState state = changedState();
-        const auto error = loadPreset(c.path, state);
-        ASSERT_TRUE(error) << c.path;
-        EXPECT_EQ(error->code, c.code) << c.path << ": " << error->describe();
-        EXPECT_EQ(error->line, 0);
+        const auto loaded = loadPreset(c.path, state);
+        ASSERT_FALSE(loaded) << c.path;
+        EXPECT_EQ(loaded.error().code, c.code) << c.path << ": " << loaded.error().describe();
+        EXPECT_EQ(loaded.error().line, 0);
         EXPECT_EQ(state, changedState()) << c.path;
     }
     SharedState state = changedState();
-    EXPECT_FALSE(loadPreset(pathOf("x.lcf"), state));
+    EXPECT_TRUE(loadPreset(pathOf("x.lcf"), state));
     EXPECT_EQ(state, defaultState());
 }
 
@@ -196,16 +197,16 @@ TEST_F(PresetFileTest, OnlyTheFirstLinesOfAHugeFileAreRead) {
     bytes += std::string(8 * 1024 * 1024, 'z');
     writeBytes(pathOf("huge.lcf"), bytes);
     SharedState state = defaultState();
-    const auto error = loadPreset(pathOf("huge.lcf"), state);
-    ASSERT_FALSE(error) << error->describe();
+    const auto loaded = loadPreset(pathOf("huge.lcf"), state);
+    ASSERT_TRUE(loaded) << loaded.error().describe();
     EXPECT_EQ(state, changedState());
 
     // One overlong line within the first 33 is reported, whatever follows.
     writeBytes(pathOf("long.lcf"), " 50\r\n" + std::string(100000, ' ') + "5\r\n");
     const auto longLine = loadPreset(pathOf("long.lcf"), state);
-    ASSERT_TRUE(longLine);
-    EXPECT_EQ(longLine->line, 2);
-    EXPECT_EQ(longLine->code, kPresetNotNumeric);
+    ASSERT_FALSE(longLine);
+    EXPECT_EQ(longLine.error().line, 2);
+    EXPECT_EQ(longLine.error().code, kPresetNotNumeric);
 }
 
 }  // namespace

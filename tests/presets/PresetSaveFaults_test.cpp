@@ -114,40 +114,41 @@ TEST_F(PresetSaveFaultsTest, FullDiskKeepsTheOldPresetAndASaveAfterFreeingSpaceW
     const fs::path preset = disk_ / "party.lcf";
     SharedState old;
     applyStartupDefaults(old);
-    ASSERT_FALSE(savePreset(preset.string(), old));
+    ASSERT_TRUE(savePreset(preset.string(), old));
     const std::string oldBytes = readBytes(preset);
     const fs::path filler = fillDisk();
 
-    const auto error = savePreset(preset.string(), changedState());
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, kPresetDiskFull) << error->describe();
-    EXPECT_EQ(error->line, 0);
-    EXPECT_NE(error->reason.find(preset.string()), std::string::npos) << error->reason;
-    EXPECT_NE(error->reason.find("No space left"), std::string::npos) << error->reason;
+    const auto saved = savePreset(preset.string(), changedState());
+    ASSERT_FALSE(saved);
+    const PresetError& error = saved.error();
+    EXPECT_EQ(error.code, kPresetDiskFull) << error.describe();
+    EXPECT_EQ(error.line, 0);
+    EXPECT_NE(error.reason.find(preset.string()), std::string::npos) << error.reason;
+    EXPECT_NE(error.reason.find("No space left"), std::string::npos) << error.reason;
     EXPECT_EQ(readBytes(preset), oldBytes);
     EXPECT_EQ(diskEntries(), (std::set<std::string>{"party.lcf", "filler"}));
     SharedState loaded = changedState();
-    ASSERT_FALSE(loadPreset(preset.string(), loaded));
+    ASSERT_TRUE(loadPreset(preset.string(), loaded));
     EXPECT_EQ(loaded, old);
 
     fs::remove(filler);
-    ASSERT_FALSE(savePreset(preset.string(), changedState()));
+    ASSERT_TRUE(savePreset(preset.string(), changedState()));
     EXPECT_EQ(readBytes(preset), formatPreset(presetValuesFromState(changedState())));
 }
 
 TEST_F(PresetSaveFaultsTest, NoFreeInodeForTheNewFileKeepsTheOldPreset) {
     MOUNT_OR_SKIP("size=1m,nr_inodes=16,mode=0755");
     const fs::path preset = disk_ / "party.lcf";
-    ASSERT_FALSE(savePreset(preset.string(), changedState()));
+    ASSERT_TRUE(savePreset(preset.string(), changedState()));
     const std::string oldBytes = readBytes(preset);
     useAllInodes();
     const std::set<std::string> entries = diskEntries();
 
     SharedState other;
     applyStartupDefaults(other);
-    const auto error = savePreset(preset.string(), other);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, kPresetDiskFull) << error->describe();
+    const auto saved = savePreset(preset.string(), other);
+    ASSERT_FALSE(saved);
+    EXPECT_EQ(saved.error().code, kPresetDiskFull) << saved.error().describe();
     EXPECT_EQ(readBytes(preset), oldBytes);
     EXPECT_EQ(diskEntries(), entries);
 }
@@ -155,24 +156,24 @@ TEST_F(PresetSaveFaultsTest, NoFreeInodeForTheNewFileKeepsTheOldPreset) {
 TEST_F(PresetSaveFaultsTest, ReadOnlyFileSystemRefusesTheSaveButStillLoads) {
     MOUNT_OR_SKIP("size=64k,mode=0755");
     const fs::path preset = disk_ / "party.lcf";
-    ASSERT_FALSE(savePreset(preset.string(), changedState()));
+    ASSERT_TRUE(savePreset(preset.string(), changedState()));
     const std::string oldBytes = readBytes(preset);
     remountReadOnly();
 
     SharedState other;
     applyStartupDefaults(other);
-    const auto error = savePreset(preset.string(), other);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, kPresetPermissionDenied) << error->describe();
+    const auto saved = savePreset(preset.string(), other);
+    ASSERT_FALSE(saved);
+    EXPECT_EQ(saved.error().code, kPresetPermissionDenied) << saved.error().describe();
     EXPECT_EQ(readBytes(preset), oldBytes);
-    ASSERT_FALSE(loadPreset(preset.string(), other));
+    ASSERT_TRUE(loadPreset(preset.string(), other));
     EXPECT_EQ(other, changedState());
 }
 
 TEST_F(PresetSaveFaultsTest, CliReportsAFailedSaveOnOneLineWithStatusOne) {
     MOUNT_OR_SKIP("size=64k,mode=0755");
     const fs::path preset = disk_ / "party.lcf";
-    ASSERT_FALSE(savePreset(preset.string(), changedState()));
+    ASSERT_TRUE(savePreset(preset.string(), changedState()));
     const std::string oldBytes = readBytes(preset);
     fillDisk();
 

@@ -53,15 +53,15 @@ TEST(PresetFormat, NegativeNumbersTakeThePlaceOfTheBlank) {
     const std::string text = formatPreset(values);
     EXPECT_TRUE(text.ends_with("\r\n 1 \r\n 1 \r\n-32768 \r\n 0 \r\n")) << text;
     EXPECT_TRUE(text.starts_with(" 50 \r\n 5 \r\n 1 \r\n"));
-    const PresetParse back = parsePreset(text);
-    ASSERT_FALSE(back.error) << back.error->describe();
-    EXPECT_EQ(back.values, values);
+    const auto back = parsePreset(text);
+    ASSERT_TRUE(back) << back.error().describe();
+    EXPECT_EQ(*back, values);
 }
 
 TEST(PresetParse, DefaultsReadBackAndLinesAfterTheLastAreIgnored) {
-    const PresetParse parsed = parsePreset(std::string(kDefaultsFile) + "garbage\r\n\x01\x02\r\n");
-    ASSERT_FALSE(parsed.error) << parsed.error->describe();
-    EXPECT_EQ(parsed.values, defaultValues());
+    const auto parsed = parsePreset(std::string(kDefaultsFile) + "garbage\r\n\x01\x02\r\n");
+    ASSERT_TRUE(parsed) << parsed.error().describe();
+    EXPECT_EQ(*parsed, defaultValues());
 }
 
 TEST(PresetParse, BlanksAndLineEndsAreTolerated) {
@@ -73,16 +73,16 @@ TEST(PresetParse, BlanksAndLineEndsAreTolerated) {
         for (int i = 0; i < kPresetLineCount; ++i) {
             text += pad + std::to_string(numbers[i]) + pad + ending;
         }
-        const PresetParse parsed = parsePreset(text);
-        ASSERT_FALSE(parsed.error) << parsed.error->describe();
-        EXPECT_EQ(parsed.values, defaultValues()) << "pad '" << pad << "'";
+        const auto parsed = parsePreset(text);
+        ASSERT_TRUE(parsed) << parsed.error().describe();
+        EXPECT_EQ(*parsed, defaultValues()) << "pad '" << pad << "'";
     }
     // No line end after the last number.
     std::string noFinalEnd(kDefaultsFile);
     noFinalEnd.resize(noFinalEnd.size() - 2);
-    const PresetParse parsed = parsePreset(noFinalEnd);
-    ASSERT_FALSE(parsed.error) << parsed.error->describe();
-    EXPECT_EQ(parsed.values.PortAddress, 888);
+    const auto parsed = parsePreset(noFinalEnd);
+    ASSERT_TRUE(parsed) << parsed.error().describe();
+    EXPECT_EQ(parsed->PortAddress, 888);
 }
 
 // Fractions round half to even; AGC speed and port address take any 16-bit value unchecked.
@@ -97,9 +97,9 @@ TEST(PresetParse, NumbersRoundHalfToEvenAndLines32And33AreUnchecked) {
                  {32, "-2.5", -2}, {33, "-3.5", -4},    {32, "-32768", -32768},
                  {32, "7", 7},     {33, "32767", 32767}};
     for (const auto& c : cases) {
-        const PresetParse parsed = parsePreset(defaultsWithLine(c.line, c.text));
-        ASSERT_FALSE(parsed.error) << c.text << ": " << parsed.error->describe();
-        const int got = presetLines(parsed.values)[c.line - 1];
+        const auto parsed = parsePreset(defaultsWithLine(c.line, c.text));
+        ASSERT_TRUE(parsed) << c.text << ": " << parsed.error().describe();
+        const int got = presetLines(*parsed)[c.line - 1];
         EXPECT_EQ(got, c.expected) << "line " << c.line << " '" << c.text << "'";
     }
 }
@@ -118,12 +118,12 @@ TEST(PresetParse, SwitchesFollowTheirOwnRules) {
         {31, "-0.4", false},
     };
     for (const auto& c : cases) {
-        const PresetParse parsed = parsePreset(defaultsWithLine(c.line, c.text));
-        ASSERT_FALSE(parsed.error) << c.text << ": " << parsed.error->describe();
-        const bool got = c.line == 3    ? parsed.values.AgcEnabled
-                         : c.line == 29 ? parsed.values.GraphPolygon
-                         : c.line == 30 ? parsed.values.XScaleLog
-                                        : parsed.values.YScaleLog;
+        const auto parsed = parsePreset(defaultsWithLine(c.line, c.text));
+        ASSERT_TRUE(parsed) << c.text << ": " << parsed.error().describe();
+        const bool got = c.line == 3    ? parsed->AgcEnabled
+                         : c.line == 29 ? parsed->GraphPolygon
+                         : c.line == 30 ? parsed->XScaleLog
+                                        : parsed->YScaleLog;
         EXPECT_EQ(got, c.on) << "line " << c.line << " '" << c.text << "'";
     }
 }
@@ -175,22 +175,22 @@ TEST(PresetParse, EveryFailureNamesItsLineCodeAndReason) {
         {defaultsWithLine(7, "-1e400"), 7, kPresetOverflow, "too large"},
     };
     for (const BadItem& c : cases) {
-        const PresetParse parsed = parsePreset(c.file);
-        ASSERT_TRUE(parsed.error) << "expected a failure on line " << c.line;
-        EXPECT_EQ(parsed.error->line, c.line) << parsed.error->describe();
-        EXPECT_EQ(parsed.error->code, c.code) << parsed.error->describe();
-        EXPECT_NE(parsed.error->reason.find(c.reason), std::string::npos)
-            << parsed.error->describe();
-        EXPECT_TRUE(parsed.error->describe().starts_with("line " + std::to_string(c.line) + ": "));
+        const auto parsed = parsePreset(c.file);
+        ASSERT_FALSE(parsed) << "expected a failure on line " << c.line;
+        EXPECT_EQ(parsed.error().line, c.line) << parsed.error().describe();
+        EXPECT_EQ(parsed.error().code, c.code) << parsed.error().describe();
+        EXPECT_NE(parsed.error().reason.find(c.reason), std::string::npos)
+            << parsed.error().describe();
+        EXPECT_TRUE(parsed.error().describe().starts_with("line " + std::to_string(c.line) + ": "));
     }
 }
 
 TEST(PresetParse, TheFirstFailingLineIsReported) {
     std::string text = defaultsWithLine(9, "x");
     text.replace(text.find("25\r\n"), 2, "999");  // line 18, after the first failure
-    const PresetParse parsed = parsePreset(text);
-    ASSERT_TRUE(parsed.error);
-    EXPECT_EQ(parsed.error->line, 9);
+    const auto parsed = parsePreset(text);
+    ASSERT_FALSE(parsed);
+    EXPECT_EQ(parsed.error().line, 9);
 }
 
 TEST(PresetApply, MovesEveryControlThroughItsUpdateRoutine) {

@@ -11,13 +11,13 @@ void FakeSoundInput::record(Call call) {
     }
 }
 
-std::optional<std::string> FakeSoundInput::open() {
+Expected<void> FakeSoundInput::open() {
     record(Call::kOpen);
     if (openFailure) {
-        return openFailure;
+        return unexpected(*openFailure);
     }
     open_ = true;
-    return std::nullopt;
+    return {};
 }
 
 void FakeSoundInput::close() {

@@ -18,7 +18,7 @@ class FakeSoundInput final : public SoundInput {
   public:
     using Buffer = std::array<std::uint8_t, kBufferSamples>;
 
-    std::optional<std::string> open() override;
+    Expected<void> open() override;
     void close() override;
     bool isOpen() const override { return open_; }
     bool takeBuffer(std::uint8_t* out) override;

@@ -2,7 +2,8 @@
 
 namespace kalindor::test {
 
-UsbOpenResult FakeUsbTransport::open(std::uint16_t vendorId, std::uint16_t productId) {
+Expected<void, UsbOpenError> FakeUsbTransport::open(std::uint16_t vendorId,
+                                                    std::uint16_t productId) {
     ++openAttempts;
     lastVendorId = vendorId;
     lastProductId = productId;
@@ -10,9 +11,9 @@ UsbOpenResult FakeUsbTransport::open(std::uint16_t vendorId, std::uint16_t produ
         misuse = true;
     }
     if (!present) {
-        return {UsbOpenStatus::kNotFound, {}};
+        return unexpected(UsbOpenError{UsbOpenError::Kind::kNotFound, {}});
     }
-    isOpen = openResult.status == UsbOpenStatus::kOk;
+    isOpen = openResult.has_value();
     return openResult;
 }
 

@@ -9,7 +9,7 @@
 namespace kalindor::test {
 
 // A USB transport that records every call and answers as scripted. While `present`, open()
-// answers `openResult` (kOk by default), otherwise kNotFound. A transfer answers the next entry
+// answers `openResult` (success by default), otherwise kNotFound. A transfer answers the next entry
 // of `transferReplies` when one is queued, else `defaultReply`: a negative value fails the
 // transfer, 0 returns no byte, 1 returns `answerByte`.
 class FakeUsbTransport final : public UsbTransport {
@@ -22,14 +22,14 @@ class FakeUsbTransport final : public UsbTransport {
         friend bool operator==(const Transfer&, const Transfer&) = default;
     };
 
-    UsbOpenResult open(std::uint16_t vendorId, std::uint16_t productId) override;
+    Expected<void, UsbOpenError> open(std::uint16_t vendorId, std::uint16_t productId) override;
     int controlTransfer(std::uint8_t request, std::uint16_t value, std::uint16_t index,
                         std::uint8_t* buffer, std::uint16_t length) override;
     void close() override;
 
     // Script.
     bool present = true;
-    UsbOpenResult openResult{UsbOpenStatus::kOk, {}};
+    Expected<void, UsbOpenError> openResult;
     std::deque<int> transferReplies;
     int defaultReply = 1;
     std::uint8_t answerByte = 0;

@@ -127,7 +127,7 @@ class PresetCommandsTest : public QObject {
 
         SharedState reread{};
         applyStartupDefaults(reread);
-        QVERIFY(!loadPreset(dialogs().savePath.toStdString(), reread));
+        QVERIFY(loadPreset(dialogs().savePath.toStdString(), reread));
         QCOMPARE(reread.GainPosition[3], std::int16_t{11});
         QVERIFY(!reread.XScaleLog);
     }

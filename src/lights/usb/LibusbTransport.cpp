@@ -16,11 +16,11 @@ std::string errorText(int error) {
     return std::string("libusb ") + libusb_error_name(error);
 }
 
-UsbOpenResult failure(int error) {
+Unexpected<UsbOpenError> failure(int error) {
     if (error == LIBUSB_ERROR_ACCESS) {
-        return {UsbOpenStatus::kPermissionDenied, errorText(error)};
+        return unexpected(UsbOpenError{UsbOpenError::Kind::kPermissionDenied, errorText(error)});
     }
-    return {UsbOpenStatus::kError, errorText(error)};
+    return unexpected(UsbOpenError{UsbOpenError::Kind::kError, errorText(error)});
 }
 
 }  // namespace
@@ -49,32 +49,36 @@ bool LibusbTransport::ensureContext() {
     return true;
 }
 
-UsbOpenResult LibusbTransport::open(std::uint16_t vendorId, std::uint16_t productId) {
+Expected<void, UsbOpenError> LibusbTransport::open(std::uint16_t vendorId,
+                                                   std::uint16_t productId) {
     close();
     if (!ensureContext()) {
-        return {UsbOpenStatus::kUnavailable, errorText(initError_) + " at start-up"};
+        return unexpected(
+            UsbOpenError{UsbOpenError::Kind::kUnavailable, errorText(initError_) + " at start-up"});
     }
     libusb_device** devices = nullptr;
     const ssize_t deviceCount = libusb_get_device_list(context_, &devices);
     if (deviceCount < 0) {
-        return {UsbOpenStatus::kError,
-                errorText(static_cast<int>(deviceCount)) + " listing USB devices"};
+        return unexpected(
+            UsbOpenError{UsbOpenError::Kind::kError,
+                         errorText(static_cast<int>(deviceCount)) + " listing USB devices"});
     }
     // A matching device that fails to open is remembered so that another one may still win;
     // lack of permission is reported over other failures since the user can fix it.
-    UsbOpenResult result{UsbOpenStatus::kNotFound, {}};
+    Expected<void, UsbOpenError> result =
+        unexpected(UsbOpenError{UsbOpenError::Kind::kNotFound, {}});
     for (ssize_t i = 0; i < deviceCount; ++i) {
         libusb_device_descriptor descriptor{};
         if (libusb_get_device_descriptor(devices[i], &descriptor) != LIBUSB_SUCCESS ||
             descriptor.idVendor != vendorId || descriptor.idProduct != productId) {
             continue;
         }
-        UsbOpenResult attempt = openAndClaim(devices[i]);
-        if (attempt.status == UsbOpenStatus::kOk) {
+        Expected<void, UsbOpenError> attempt = openAndClaim(devices[i]);
+        if (attempt) {
             result = attempt;
             break;
         }
-        if (result.status != UsbOpenStatus::kPermissionDenied) {
+        if (result.error().kind != UsbOpenError::Kind::kPermissionDenied) {
             result = attempt;
         }
     }
@@ -82,7 +86,7 @@ UsbOpenResult LibusbTransport::open(std::uint16_t vendorId, std::uint16_t produc
     return result;
 }
 
-UsbOpenResult LibusbTransport::openAndClaim(libusb_device* device) {
+Expected<void, UsbOpenError> LibusbTransport::openAndClaim(libusb_device* device) {
     libusb_device_handle* handle = nullptr;
     int error = libusb_open(device, &handle);
     if (error != LIBUSB_SUCCESS) {
@@ -111,7 +115,7 @@ UsbOpenResult LibusbTransport::openAndClaim(libusb_device* device) {
         return failure(error);
     }
     handle_ = handle;
-    return {UsbOpenStatus::kOk, {}};
+    return {};
 }
 
 int LibusbTransport::controlTransfer(std::uint8_t request, std::uint16_t value, std::uint16_t index,

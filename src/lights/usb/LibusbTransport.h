@@ -20,7 +20,7 @@ class LibusbTransport final : public UsbTransport {
     LibusbTransport(const LibusbTransport&) = delete;
     LibusbTransport& operator=(const LibusbTransport&) = delete;
 
-    UsbOpenResult open(std::uint16_t vendorId, std::uint16_t productId) override;
+    Expected<void, UsbOpenError> open(std::uint16_t vendorId, std::uint16_t productId) override;
     int controlTransfer(std::uint8_t request, std::uint16_t value, std::uint16_t index,
                         std::uint8_t* buffer, std::uint16_t length) override;
     void close() override;
@@ -37,7 +37,7 @@ class LibusbTransport final : public UsbTransport {
     // Creates the context on first use; false when libusb cannot start.
     bool ensureContext();
     // Opens one matching device and prepares it; on failure nothing stays open.
-    UsbOpenResult openAndClaim(libusb_device* device);
+    Expected<void, UsbOpenError> openAndClaim(libusb_device* device);
 
     libusb_context* context_ = nullptr;
     bool initFailed_ = false;

@@ -72,12 +72,13 @@ bool UsbIoBoard::ensureOpen() {
     if (rescanWaitStartMs_ && now - *rescanWaitStartMs_ < kRescanIntervalMs) {
         return false;
     }
-    const UsbOpenResult result = transport_->open(vendorId_, productId_);
-    if (result.status != UsbOpenStatus::kOk) {
+    if (const Expected<void, UsbOpenError> opened = transport_->open(vendorId_, productId_);
+        !opened) {
         rescanWaitStartMs_ = now;
         const std::string ids = idText(vendorId_, productId_);
-        switch (result.status) {
-            case UsbOpenStatus::kPermissionDenied: {
+        const UsbOpenError& failure = opened.error();
+        switch (failure.kind) {
+            case UsbOpenError::Kind::kPermissionDenied: {
                 std::string text =
                     "USB board " + ids + " found but not accessible: install " + kUdevRulePath;
                 if (vendorId_ != kUsbBoardVendorId || productId_ != kUsbBoardProductId) {
@@ -86,16 +87,15 @@ bool UsbIoBoard::ensureOpen() {
                 reportOnce(permissionReported_, text + " (see README)");
                 break;
             }
-            case UsbOpenStatus::kUnavailable:
-                reportOnce(unavailableReported_, "USB access unavailable (" + result.detail +
+            case UsbOpenError::Kind::kUnavailable:
+                reportOnce(unavailableReported_, "USB access unavailable (" + failure.detail +
                                                      "): the USB board cannot be used");
                 break;
-            case UsbOpenStatus::kError:
+            case UsbOpenError::Kind::kError:
                 reportOnce(openErrorReported_,
-                           "USB board " + ids + " found but cannot be opened: " + result.detail);
+                           "USB board " + ids + " found but cannot be opened: " + failure.detail);
                 break;
-            case UsbOpenStatus::kOk:
-            case UsbOpenStatus::kNotFound:
+            case UsbOpenError::Kind::kNotFound:
                 break;
         }
         return false;

@@ -3,19 +3,19 @@
 #include <cstdint>
 #include <string>
 
+#include "core/Expected.h"
+
 namespace kalindor {
 
-// Outcome of opening the USB board.
-enum class UsbOpenStatus {
-    kOk,                // opened, configured and interface 0 claimed
-    kNotFound,          // no device with these ids on the bus
-    kPermissionDenied,  // such a device exists but this user may not open it
-    kUnavailable,       // USB access as a whole is unusable (the library failed to start)
-    kError,             // such a device exists but opening or claiming it failed otherwise
-};
-
-struct UsbOpenResult {
-    UsbOpenStatus status = UsbOpenStatus::kNotFound;
+// Why the USB board could not be opened.
+struct UsbOpenError {
+    enum class Kind {
+        kNotFound,          // no device with these ids on the bus
+        kPermissionDenied,  // such a device exists but this user may not open it
+        kUnavailable,       // USB access as a whole is unusable (the library failed to start)
+        kError,             // such a device exists but opening or claiming it failed otherwise
+    };
+    Kind kind = Kind::kNotFound;
     std::string detail;  // for kUnavailable and kError: what failed, for the user
 };
 
@@ -27,8 +27,8 @@ class UsbTransport {
     virtual ~UsbTransport() = default;
 
     // Opens the first device with these ids, detaching any kernel driver from interface 0 and
-    // claiming it. Must not be called while open.
-    virtual UsbOpenResult open(std::uint16_t vendorId, std::uint16_t productId) = 0;
+    // claiming it (configured, interface 0 claimed on success). Must not be called while open.
+    virtual Expected<void, UsbOpenError> open(std::uint16_t vendorId, std::uint16_t productId) = 0;
     // One control transfer reading up to `length` bytes (at most 255) into `buffer`. Returns the
     // number of bytes received (0..length), or a negative value when the transfer failed
     // (device gone, timeout, stall). Gives up within 500 ms. Only while open.

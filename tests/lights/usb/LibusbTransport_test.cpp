@@ -16,15 +16,21 @@ namespace {
 
 TEST(LibusbTransport, FindsNoBoardOnThisMachine) {
     LibusbTransport transport;
-    const UsbOpenResult result = transport.open(kUsbBoardVendorId, kUsbBoardProductId);
-    ASSERT_TRUE(result.status == UsbOpenStatus::kNotFound ||
-                result.status == UsbOpenStatus::kUnavailable)
-        << "status " << static_cast<int>(result.status) << ": " << result.detail;
-    if (result.status == UsbOpenStatus::kUnavailable) {
+    const Expected<void, UsbOpenError> opened =
+        transport.open(kUsbBoardVendorId, kUsbBoardProductId);
+    ASSERT_FALSE(opened);
+    const UsbOpenError& result = opened.error();
+    ASSERT_TRUE(result.kind == UsbOpenError::Kind::kNotFound ||
+                result.kind == UsbOpenError::Kind::kUnavailable)
+        << "kind " << static_cast<int>(result.kind) << ": " << result.detail;
+    if (result.kind == UsbOpenError::Kind::kUnavailable) {
         EXPECT_NE(result.detail.find("libusb"), std::string::npos) << result.detail;
     }
     // A second look answers the same (the context is made once, or its failure kept).
-    EXPECT_EQ(transport.open(kUsbBoardVendorId, kUsbBoardProductId).status, result.status);
+    const Expected<void, UsbOpenError> again =
+        transport.open(kUsbBoardVendorId, kUsbBoardProductId);
+    ASSERT_FALSE(again);
+    EXPECT_EQ(again.error().kind, result.kind);
 }
 
 TEST(LibusbTransport, TransfersWithoutAnOpenBoardFail) {
@@ -39,7 +45,7 @@ TEST(LibusbTransport, DefaultDeviceReportsNotConnectedAndAtMostOneProblem) {
     std::vector<std::string> problems;
     DeviceOptions options;
     options.onProblem = [&](const std::string& text) { problems.push_back(text); };
-    auto device = createLightDevice(options);
+    auto device = createLightDevice(options).value();
     ASSERT_NE(device, nullptr);
     EXPECT_FALSE(probeDevice(*device));
     EXPECT_EQ(writePattern(*device, 255), kNotConnected);

@@ -201,7 +201,8 @@ TEST(UsbIoBoardProblems, PermissionProblemIsReportedOnceNamingTheIdsAndTheUdevRu
     for (const auto& c : cases) {
         SCOPED_TRACE(c.ids);
         BoardRig rig(c.vendorId, c.productId);
-        rig.usb->openResult = {UsbOpenStatus::kPermissionDenied, "libusb LIBUSB_ERROR_ACCESS"};
+        rig.usb->openResult = unexpected(
+            UsbOpenError{UsbOpenError::Kind::kPermissionDenied, "libusb LIBUSB_ERROR_ACCESS"});
         for (int second = 0; second < 5; ++second) {
             EXPECT_EQ(rig.write(1), kNotConnected);
             EXPECT_FALSE(probeDevice(*rig.board));
@@ -219,12 +220,14 @@ TEST(UsbIoBoardProblems, PermissionProblemIsReportedOnceNamingTheIdsAndTheUdevRu
 
 TEST(UsbIoBoardProblems, UnusableUsbAndUnclaimableBoardAreEachReportedOnceWithTheirDetail) {
     BoardRig rig;
-    rig.usb->openResult = {UsbOpenStatus::kUnavailable, "libusb LIBUSB_ERROR_OTHER at start-up"};
+    rig.usb->openResult = unexpected(
+        UsbOpenError{UsbOpenError::Kind::kUnavailable, "libusb LIBUSB_ERROR_OTHER at start-up"});
     for (int attempt = 0; attempt < 3; ++attempt) {
         EXPECT_EQ(rig.write(1), kNotConnected);
         rig.nowMs += 600;
     }
-    rig.usb->openResult = {UsbOpenStatus::kError, "libusb LIBUSB_ERROR_BUSY"};
+    rig.usb->openResult =
+        unexpected(UsbOpenError{UsbOpenError::Kind::kError, "libusb LIBUSB_ERROR_BUSY"});
     for (int attempt = 0; attempt < 3; ++attempt) {
         EXPECT_EQ(rig.write(1), kNotConnected);
         rig.nowMs += 600;
