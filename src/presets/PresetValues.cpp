@@ -186,61 +186,55 @@ PresetError lineError(int line, int code, std::string reason) {
     return PresetError{line, code, std::move(reason)};
 }
 
-// One item, decoded as a number. On failure, `error` says why.
+// One item, decoded as a number: its text (blanks trimmed) and value.
 struct Item {
     std::string_view text;
     double value = 0.0;
-    std::optional<PresetError> error;
 };
 
-Item decodeItem(int line, std::string_view raw) {
-    Item item;
+Expected<Item, PresetError> decodeItem(int line, std::string_view raw) {
     if (raw.size() > kPresetMaxLineBytes) {
-        item.error = lineError(line, kPresetNotNumeric,
-                               "longer than " + std::to_string(kPresetMaxLineBytes) +
-                                   " characters, a number is expected");
-        return item;
+        return unexpected(lineError(line, kPresetNotNumeric,
+                                    "longer than " + std::to_string(kPresetMaxLineBytes) +
+                                        " characters, a number is expected"));
     }
+    Item item;
     item.text = trimBlanks(raw);
     if (item.text.empty()) {
-        item.error = lineError(line, kPresetNotNumeric, "empty, a number is expected");
-        return item;
+        return unexpected(lineError(line, kPresetNotNumeric, "empty, a number is expected"));
     }
     switch (readNumber(item.text, item.value)) {
         case NumberKind::kNumber:
             break;
         case NumberKind::kNotNumeric:
-            item.error = lineError(line, kPresetNotNumeric,
-                                   "\"" + quoteItem(item.text) + "\" is not a number");
-            break;
+            return unexpected(lineError(line, kPresetNotNumeric,
+                                        "\"" + quoteItem(item.text) + "\" is not a number"));
         case NumberKind::kTooLarge:
-            item.error = lineError(line, kPresetOverflow, quoteItem(item.text) + " is too large");
-            break;
+            return unexpected(
+                lineError(line, kPresetOverflow, quoteItem(item.text) + " is too large"));
     }
     return item;
 }
 
-std::optional<PresetError> position(int line, const Item& item, const SettingInfo& info, int& out) {
+Expected<int, PresetError> position(int line, const Item& item, const SettingInfo& info) {
     const double rounded = roundHalfEven(item.value);
     if (rounded < info.low || rounded > info.high) {
-        return lineError(line, kPresetInvalidPosition,
-                         quoteItem(item.text) + " is outside " + rangeText(info.id));
+        return unexpected(lineError(line, kPresetInvalidPosition,
+                                    quoteItem(item.text) + " is outside " + rangeText(info.id)));
     }
-    out = static_cast<int>(rounded);
-    return std::nullopt;
+    return static_cast<int>(rounded);
 }
 
-std::optional<PresetError> int16Value(int line, const Item& item, int& out) {
+Expected<int, PresetError> int16Value(int line, const Item& item) {
     constexpr int kLow = std::numeric_limits<std::int16_t>::min();
     constexpr int kHigh = std::numeric_limits<std::int16_t>::max();
     const double rounded = roundHalfEven(item.value);
     if (rounded < kLow || rounded > kHigh) {
-        return lineError(line, kPresetOverflow,
-                         quoteItem(item.text) + " is outside the 16-bit range " +
-                             std::to_string(kLow) + ".." + std::to_string(kHigh));
+        return unexpected(lineError(line, kPresetOverflow,
+                                    quoteItem(item.text) + " is outside the 16-bit range " +
+                                        std::to_string(kLow) + ".." + std::to_string(kHigh)));
     }
-    out = static_cast<int>(rounded);
-    return std::nullopt;
+    return static_cast<int>(rounded);
 }
 
 // Calls use(field) with the member of `values` that holds the setting of channel ch.
@@ -291,14 +285,12 @@ void setItemAt(PresetValues& values, const PresetLineSetting& at, int item) {
 }
 
 // Decides one decoded item as its line's setting takes it and stores it into `values`.
-std::optional<PresetError> storeItem(int line, const Item& item, PresetValues& values) {
+Expected<void, PresetError> storeItem(int line, const Item& item, PresetValues& values) {
     const PresetLineSetting at = settingAtPresetLine(line);
-    int stored = 0;
+    Expected<int, PresetError> stored = 0;
     switch (at.info->presetItem) {
         case PresetItem::kPosition:
-            if (auto error = position(line, item, *at.info, stored)) {
-                return error;
-            }
+            stored = position(line, item, *at.info);
             break;
         case PresetItem::kOnWhenOne:
             stored = item.value == 1.0 ? 1 : 0;
@@ -307,15 +299,16 @@ std::optional<PresetError> storeItem(int line, const Item& item, PresetValues& v
             stored = roundHalfEven(item.value) != 0.0 ? 1 : 0;
             break;
         case PresetItem::kInt16:
-            if (auto error = int16Value(line, item, stored)) {
-                return error;
-            }
+            stored = int16Value(line, item);
             break;
         case PresetItem::kNone:
             break;
     }
-    setItemAt(values, at, stored);
-    return std::nullopt;
+    if (!stored) {
+        return unexpected(stored.error());
+    }
+    setItemAt(values, at, *stored);
+    return {};
 }
 
 void appendLine(std::string& out, int value) {
@@ -374,12 +367,12 @@ Expected<PresetValues, PresetError> parsePreset(std::string_view text) {
                                         "the file ends here; " + std::to_string(kPresetLineCount) +
                                             " numbers are expected"));
         }
-        const Item item = decodeItem(line, raw);
-        if (item.error) {
-            return unexpected(*item.error);
+        const auto item = decodeItem(line, raw);
+        if (!item) {
+            return unexpected(item.error());
         }
-        if (auto error = storeItem(line, item, values)) {
-            return unexpected(std::move(*error));
+        if (auto stored = storeItem(line, *item, values); !stored) {
+            return unexpected(stored.error());
         }
     }
     return values;
