@@ -35,7 +35,7 @@ class Capture {
     // The work of one Timer1 tick.
     void CaptureTick();
     // Stop: the input is closed; an outstanding request ends and the pipeline runs once more
-    // on CaptureBuffer as it stands, as the original's reset returned the partly filled buffer.
+    // on CaptureBuffer as it stands, so the stop still delivers the sound the request was for.
     void stop();
     // Close: the input is closed and an outstanding request dropped without processing.
     void close();

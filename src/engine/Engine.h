@@ -39,7 +39,7 @@ class Engine {
     void stop();
     // The close command: Timer1 off, input closed. The caller then ends the program.
     void close();
-    // True while the sound input is open (the original's CaptureHandle != 0).
+    // True while the sound input is open (a CaptureHandle is held).
     bool inputOpen() const;
 
     // Probe the device and, when connected, set the port directions and write the empty
