@@ -26,7 +26,7 @@ class EffectsAutomaton {
     bool fireRising() const { return FireRising_; }
 
     // Restarts the random effect's generator from a fixed state (tests); by default it starts
-    // from the generator's own fixed state, which is never reseeded, so every run of the
+    // from the generator's default state, which nothing changes at start-up, so every run of the
     // program shows the same random sequence.
     void restartRandom(std::uint32_t state) { random_ = std::minstd_rand(state); }
 
