@@ -66,7 +66,7 @@ list="$repo_dir/scripts/mutations.txt"
     { echo "$build_dir is not a configured build directory" >&2; exit 2; }
 
 work="$(mktemp -d)"
-backup="$work/original"  # byte-exact copy of the file under mutation
+backup="$work/unmutated"  # byte-exact copy of the file under mutation
 mutated_file=""          # absolute path while a mutation is applied, else empty
 
 # Puts the mutated file back. Copied without -p so that its time stamp is new and the next
