@@ -8,6 +8,9 @@ jobs=$(nproc)
 
 # The shape of src/: no include cycle between folders, small folders, no Qt below ui/.
 ./scripts/check-layout.sh
+# Every source in the project's format (.clang-format).
+git ls-files -co --exclude-standard src tests bench fuzz | grep -E '\.(cpp|h)$' |
+    xargs clang-format --dry-run --Werror
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$jobs"

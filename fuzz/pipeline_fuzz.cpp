@@ -17,10 +17,10 @@
 
 #include "FuzzInput.h"
 #include "FuzzSupport.h"
-#include "dsp/BufferPipeline.h"
 #include "core/ControlUpdates.h"
-#include "core/PipelineView.h"
 #include "core/LightDevice.h"
+#include "core/PipelineView.h"
+#include "dsp/BufferPipeline.h"
 
 namespace kalindor {
 namespace {

@@ -15,7 +15,7 @@ namespace kalindor {
 // 256 samples once 256 have arrived since its previous take.
 class SampleRing {
   public:
-    static constexpr std::size_t kCapacity = 8192;  // samples (256 ms at 32000 Hz)
+    static constexpr std::size_t kCapacity = 8192;            // samples (256 ms at 32000 Hz)
     static constexpr std::size_t kSnapshot = kBufferSamples;  // samples per take
 
     SampleRing() noexcept;

@@ -26,7 +26,7 @@ inline constexpr const char* kStatusNotConnected = "USB НЕ подключен"
 // painting; the CLI and the tests implement it by recording or ignoring. Called on the main
 // thread only, from inside the capture tick or a timer tick.
 class PipelineView {
-public:
+  public:
     virtual ~PipelineView() = default;
 
     // Clears the graph area (273 x 257 px; y = 0 at the top, value v drawn at y = 255 - v).
@@ -45,7 +45,7 @@ public:
 
 // A view that shows nothing (benchmarks, headless runs).
 class NullView final : public PipelineView {
-public:
+  public:
     void clearGraph() override {}
     void drawLine(float, float, float, float, Rgb) override {}
     void graphDone() override {}

@@ -11,7 +11,7 @@ namespace kalindor {
 // an enabled timer restarts its period. A timer that falls behind (the loop was blocked, the
 // clock jumped) fires once when it can, never a burst of catch-up ticks.
 class Timer {
-public:
+  public:
     virtual ~Timer() = default;
     virtual void setInterval(int ms) = 0;
     virtual int interval() const = 0;
@@ -22,7 +22,7 @@ public:
 // The event loop seen from the engine: makes timers and tells the time. Implemented over
 // QTimer in the window, over poll() in the CLI, and by a virtual clock in the tests.
 class TimerPort {
-public:
+  public:
     virtual ~TimerPort() = default;
     // The callback is owned by the timer and runs on the main thread.
     virtual std::unique_ptr<Timer> createTimer(std::function<void()> onTick) = 0;

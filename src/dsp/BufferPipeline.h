@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <optional>
 
-#include "dsp/LevelChain.h"
+#include "core/LightDevice.h"
 #include "core/PipelineView.h"
 #include "core/SharedState.h"
-#include "core/LightDevice.h"
+#include "dsp/LevelChain.h"
 
 namespace kalindor {
 

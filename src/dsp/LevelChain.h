@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <optional>
 
+#include "core/LightDevice.h"
 #include "core/PipelineView.h"
 #include "core/SharedState.h"
-#include "core/LightDevice.h"
 
 namespace kalindor {
 

@@ -7,9 +7,9 @@
 #include <span>
 
 #include "core/CaptureFormat.h"
+#include "core/LightDevice.h"
 #include "core/PipelineView.h"
 #include "core/SharedState.h"
-#include "core/LightDevice.h"
 
 namespace kalindor {
 

@@ -3,10 +3,10 @@
 #include <cstdint>
 #include <random>
 
+#include "core/LightDevice.h"
 #include "core/PipelineView.h"
 #include "core/SharedState.h"
 #include "core/TimerPort.h"
-#include "core/LightDevice.h"
 
 namespace kalindor {
 
