@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <memory>
+#include <chrono>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "capture/Capture.h"
 #include "core/ControlUpdates.h"
+#include "platform/PollEventLoop.h"
 #include "support/FakeLightDevice.h"
 #include "support/FakeSoundInput.h"
 #include "support/RecordingView.h"
@@ -20,9 +23,8 @@ namespace {
 
 using test::FakeLightDevice;
 using test::FakeSoundInput;
-using test::RecordingView;
-using test::VirtualTimerPort;
 using Call = FakeLightDevice::Call;
+using Log = std::vector<std::string>;
 
 class EngineTest : public ::testing::Test {
   protected:
@@ -33,170 +35,195 @@ class EngineTest : public ::testing::Test {
                 log.push_back("Timer" + std::to_string(creation + 1) + (enabled ? " on" : " off"));
             }
         };
-        applyStartupDefaults(state);
-        engine.applyTimerPeriods();
-        engine.setInputLostHandler([this](const std::string& detail) { losses.push_back(detail); });
         input.onCall = [this](FakeSoundInput::Call call) {
             if (call == FakeSoundInput::Call::kClose) {
                 log.push_back("input closed");
             }
         };
+        applyStartupDefaults(state);
+        engine.applyTimerPeriods();
+        engine.setInputLostHandler([this](const std::string& detail) { losses.push_back(detail); });
     }
 
-    void advance(std::int64_t ms) { timers.advance(ms); }
-    // Keeps one silent buffer ready for every tick over the next ms.
-    void feedSilence(std::int64_t ms) {
-        for (std::int64_t t = 0; t < ms; t += state.ScanPeriodMs) {
-            input.deliver(test::silenceBuffer());
-        }
-    }
+    // Keeps one buffer ready for every tick from now on.
+    void feed(const test::SampleBuffer& buffer) { input.pending.assign(2000, buffer); }
 
-    std::vector<std::string> log;
+    Log log;
     SharedState state;
-    RecordingView view;
+    test::RecordingView view;
     FakeLightDevice device;
     FakeSoundInput input;
-    VirtualTimerPort timers;
+    test::VirtualTimerPort timers;
     Engine engine;
     std::vector<std::string> losses;
 };
 
-TEST_F(EngineTest, StartOpensEnablesTimer1AndTimer2AndPreparesTheDevice) {
-    state.NoSignalSeconds = 10;
-    ASSERT_FALSE(engine.start().has_value());
-    EXPECT_TRUE(engine.inputOpen());
-    EXPECT_EQ(log, (std::vector<std::string>{"Timer1 on", "Timer2 on"}));
-    EXPECT_EQ(engine.timer1().interval(), 50);
-    EXPECT_EQ(engine.timer2().interval(), 10000);
-    EXPECT_FALSE(engine.timer3().enabled());
-    EXPECT_EQ(device.calls, (std::vector<Call>{{Call::kInfra, {}},
-                                               {Call::kDirections, {255, 255, 0, 3}},
-                                               {Call::kOut, {0, 0, 0, 3}}}));
-    EXPECT_TRUE(view.connected);
-}
-
-TEST_F(EngineTest, StartWithTheDeviceAbsentOnlyProbesAndShowsTheStatus) {
-    device.connected = false;
-    view.connected = true;
-    ASSERT_FALSE(engine.start().has_value());
-    EXPECT_EQ(device.calls, (std::vector<Call>{{Call::kInfra, {}}}));
-    EXPECT_FALSE(view.connected);
-    EXPECT_EQ(view.statusUpdates, 1);
+TEST_F(EngineTest, StartEnablesTimer1ThenTimer2AndPreparesTheDeviceWhenConnected) {
+    for (const bool connected : {true, false}) {
+        SCOPED_TRACE(connected);
+        state.NoSignalSeconds = 10;
+        device = FakeLightDevice{};
+        device.connected = connected;
+        log.clear();
+        EXPECT_FALSE(engine.start());
+        EXPECT_TRUE(engine.inputOpen());
+        EXPECT_EQ(log, (Log{"Timer1 on", "Timer2 on"}));
+        EXPECT_EQ(engine.timer1().interval(), 50);
+        EXPECT_EQ(engine.timer2().interval(), 10000);
+        const std::vector<Call> prepared = {
+            {Call::kInfra, {}}, {Call::kDirections, {255, 255, 0, 3}}, {Call::kOut, {0, 0, 0, 3}}};
+        const std::vector<Call> probed = {{Call::kInfra, {}}};
+        EXPECT_EQ(device.calls, connected ? prepared : probed);
+        EXPECT_EQ(view.connected, connected);
+        engine.stop();
+    }
+    EXPECT_EQ(view.statusUpdates, 2);
 }
 
 TEST_F(EngineTest, AFailedStartReturnsTheDetailAndChangesNothingElse) {
     input.openFailure = "PulseAudio: No such entity";
+    feed(test::silenceBuffer());
     EXPECT_EQ(engine.start(), std::optional<std::string>("PulseAudio: No such entity"));
     EXPECT_FALSE(engine.inputOpen());
+    timers.advance(5000);
     EXPECT_TRUE(log.empty());
     EXPECT_TRUE(device.calls.empty());
-    EXPECT_EQ(view.statusUpdates, 0);
-    advance(5000);
-    EXPECT_EQ(view.clears, 0);
+    EXPECT_EQ(view.statusUpdates + view.clears, 0);
 }
 
 TEST_F(EngineTest, EachTickRunsOneBufferThroughThePipelineToTheDevice) {
-    ASSERT_FALSE(engine.start().has_value());
+    ASSERT_FALSE(engine.start());
     device.calls.clear();
     input.deliver(test::silenceBuffer());
     input.deliver(test::cosineOnBin(test::kBinOfChannel3));
-    advance(100);
+    timers.advance(100);
     EXPECT_EQ(view.clears, 2);
-    ASSERT_EQ(device.outWrites(), (std::vector<PortBytes>{{0, 8, 0, 3}}));
-    EXPECT_EQ(engine.pipeline().lightPattern(), 8);
+    EXPECT_EQ(device.outWrites(), (std::vector<PortBytes>{{0, test::kChannel3Bit, 0, 3}}));
     EXPECT_TRUE(state.SignalSeen);
     EXPECT_EQ(engine.signalRaises(), 1u);
 }
 
-TEST_F(EngineTest, StopDisablesTheTimersInOrderThenClosesTheInput) {
-    ASSERT_FALSE(engine.start().has_value());
-    feedSilence(3000);
-    advance(2500);  // the automaton has started Timer3 by now
-    ASSERT_TRUE(engine.timer3().enabled());
-    log.clear();
-    engine.stop();
-    EXPECT_EQ(log,
-              (std::vector<std::string>{"Timer1 off", "Timer2 off", "Timer3 off", "input closed"}));
-    EXPECT_FALSE(engine.inputOpen());
+// Stop, close and a lost source each end capture in their order; nothing is processed
+// afterwards; a new Start opens the input anew and lights follow the music again.
+TEST_F(EngineTest, StopCloseAndALostSourceEndCaptureInOrderAndStartWorksAgain) {
+    const struct {
+        std::string name;
+        std::function<void()> end;
+        Log expected;
+    } cases[] = {
+        {"stop",
+         [&] { engine.stop(); },
+         {"Timer1 off", "Timer2 off", "Timer3 off", "input closed"}},
+        {"close", [&] { engine.close(); }, {"Timer1 off", "input closed"}},
+        {"lost",
+         [&] {
+             input.pending.clear();
+             input.silentForMs = 1200;
+             input.failure = "PulseAudio: Connection terminated";
+             timers.advance(200);
+         },
+         {"Timer1 off", "Timer2 off", "Timer3 off", "input closed"}},
+    };
+    int opens = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        losses.clear();
+        feed(test::silenceBuffer());
+        EXPECT_FALSE(engine.start());
+        EXPECT_EQ(std::count(input.calls.begin(), input.calls.end(), FakeSoundInput::Call::kOpen),
+                  ++opens);
+        timers.advance(500);
+        log.clear();
+        c.end();
+        EXPECT_EQ(log, c.expected);
+        EXPECT_FALSE(engine.inputOpen());
+        EXPECT_EQ(losses, c.name == "lost" ? Log{"PulseAudio: Connection terminated"} : Log{});
+        const int clears = view.clears;
+        timers.advance(5000);
+        EXPECT_EQ(view.clears, clears);
+        EXPECT_LE(losses.size(), 1u);
+        engine.stop();
+        input.silentForMs = 0;
+        input.failure.clear();
+    }
+    feed(test::cosineOnBin(test::kBinOfChannel1));
+    ASSERT_FALSE(engine.start());
+    timers.advance(1000);
+    EXPECT_EQ(engine.pipeline().lightPattern(), test::kChannel1Bit);
+}
+
+// Setting an interval restarts a timer's period: controls that re-apply unchanged periods
+// must not postpone the no-signal check; a new scan period retimes Timer1 without a restart.
+TEST_F(EngineTest, PeriodsChangeOnlyWhatChangedWhileRunning) {
+    ASSERT_FALSE(engine.start());
+    feed(test::silenceBuffer());
+    for (int i = 0; i < 4; ++i) {
+        timers.advance(300);
+        engine.applyTimerPeriods();
+    }
+    EXPECT_TRUE(engine.timer3().enabled());
     const int clears = view.clears;
-    const std::size_t writes = device.outWrites().size();
-    advance(5000);
-    EXPECT_EQ(view.clears, clears);
-    EXPECT_EQ(device.outWrites().size(), writes);
-}
-
-TEST_F(EngineTest, ALostSourceStopsCaptureAsStopDoesAndIsReportedOnce) {
-    ASSERT_FALSE(engine.start().has_value());
-    feedSilence(500);
-    advance(500);
-    input.silentForMs = 1200;
-    input.failure = "PulseAudio: Connection terminated";
-    log.clear();
-    advance(200);
-    ASSERT_EQ(losses, (std::vector<std::string>{"PulseAudio: Connection terminated"}));
-    EXPECT_EQ(log,
-              (std::vector<std::string>{"Timer1 off", "Timer2 off", "Timer3 off", "input closed"}));
-    EXPECT_FALSE(engine.inputOpen());
-    advance(5000);
-    EXPECT_EQ(losses.size(), 1u);
-}
-
-TEST_F(EngineTest, ScanPeriodChangeWhileRunningRetimesTimer1Only) {
-    ASSERT_FALSE(engine.start().has_value());
-    feedSilence(3000);
-    advance(200);
-    const int before = view.clears;
-    EXPECT_EQ(before, 4);
     log.clear();
     state.ScanPeriodMs = 100;
     engine.applyTimerPeriods();
-    EXPECT_TRUE(log.empty());  // nothing enabled or disabled
-    EXPECT_TRUE(engine.timer1().enabled());
-    advance(1000);
-    EXPECT_EQ(view.clears, before + 10);
-}
-
-TEST_F(EngineTest, ReapplyingUnchangedPeriodsDoesNotPostponeTheNoSignalCheck) {
-    ASSERT_FALSE(engine.start().has_value());
-    feedSilence(3000);
-    // A control moved every 300 ms re-applies the periods; Timer2 still ticks at 1000 ms.
-    for (int i = 0; i < 4; ++i) {
-        advance(300);
-        engine.applyTimerPeriods();
-    }
-    EXPECT_TRUE(state.NoSignalMode);
-    EXPECT_TRUE(engine.timer3().enabled());
+    EXPECT_TRUE(log.empty());
+    timers.advance(1000);
+    EXPECT_EQ(view.clears, clears + 10);
 }
 
 TEST_F(EngineTest, Timer2AndTimer3DriveTheAutomatonAndItsStepsReachTheDevice) {
     state.EffectIntervalMs = 200;
     engine.applyTimerPeriods();
-    ASSERT_FALSE(engine.start().has_value());
+    ASSERT_FALSE(engine.start());
     device.calls.clear();
-    feedSilence(1500);
-    advance(1000);  // first no-signal check: silence, effects on
+    feed(test::silenceBuffer());
+    timers.advance(1000);  // first no-signal check: silence, effects on
     EXPECT_TRUE(engine.timer3().enabled());
     EXPECT_TRUE(device.outWrites().empty());
-    advance(400);  // two effect steps: running fire at channel 0, then 1
+    timers.advance(400);  // two effect steps: running fire at channel 0, then 1
     EXPECT_EQ(device.outWrites(), (std::vector<PortBytes>{{0, 1, 0, 3}, {0, 2, 0, 3}}));
+
+    // Thirty late seconds (a clock jump): one more step, not a burst, and then on in order.
+    timers.jump(30'000);
+    timers.advance(1);
+    EXPECT_EQ(device.outWrites().size(), 3u);
+    EXPECT_EQ(device.outWrites().back(), (PortBytes{0, 4, 0, 3}));
 }
 
-TEST_F(EngineTest, CloseDisablesTimer1AndClosesTheInput) {
-    ASSERT_FALSE(engine.start().has_value());
-    log.clear();
-    engine.close();
-    EXPECT_EQ(log, (std::vector<std::string>{"Timer1 off", "input closed"}));
-    EXPECT_FALSE(engine.inputOpen());
-}
+// The headless loop on the real clock: a callback that blocks the loop for a second makes the
+// other timer late by fifty periods; it fires once when the loop is free again, not in a burst.
+TEST(PollEventLoopStall, ATimerLateBySecondsFiresOnceThenKeepsItsPeriod) {
+    PollEventLoop loop;
+    std::vector<std::int64_t> ticks;
+    auto fast = loop.createTimer([&] { ticks.push_back(loop.nowMs()); });
+    fast->setInterval(20);
+    fast->setEnabled(true);
+    std::int64_t stallEnd = 0;
+    std::unique_ptr<Timer> stall;
+    stall = loop.createTimer([&] {
+        stall->setEnabled(false);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        stallEnd = loop.nowMs();
+    });
+    stall->setInterval(50);
+    stall->setEnabled(true);
+    auto end = loop.createTimer([&] { loop.quit(); });
+    end->setInterval(1300);
+    end->setEnabled(true);
 
-TEST_F(EngineTest, StartAgainAfterStopOpensTheInputAnew) {
-    ASSERT_FALSE(engine.start().has_value());
-    engine.stop();
-    ASSERT_FALSE(engine.start().has_value());
-    EXPECT_TRUE(engine.inputOpen());
-    EXPECT_EQ(std::count(input.calls.begin(), input.calls.end(), FakeSoundInput::Call::kOpen), 2);
-    EXPECT_TRUE(engine.timer1().enabled());
-    EXPECT_TRUE(engine.timer2().enabled());
+    EXPECT_EQ(loop.run(), 0);
+    // However loaded the machine, ticks after a late one keep to their period: at most one
+    // right after the stall, and no more than one per period after it.
+    int inFirstPeriod = 0;
+    int afterStall = 0;
+    for (const std::int64_t t : ticks) {
+        inFirstPeriod += (t >= stallEnd && t < stallEnd + 15) ? 1 : 0;
+        afterStall += t >= stallEnd ? 1 : 0;
+    }
+    EXPECT_GT(stallEnd, 0);
+    EXPECT_LE(inFirstPeriod, 1);
+    EXPECT_GE(afterStall, 1);
+    EXPECT_LE(afterStall, (ticks.back() - stallEnd) / 20 + 2);
 }
 
 }  // namespace

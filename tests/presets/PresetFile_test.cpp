@@ -1,10 +1,15 @@
 #include "presets/PresetFile.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <set>
 
@@ -18,21 +23,14 @@ namespace fs = std::filesystem;
 using test::readBytes;
 using test::writeBytes;
 
-class PresetFileTest : public ::testing::Test {
-  protected:
-    std::string pathOf(const std::string& name) const { return folder_.path(name); }
-    std::set<std::string> folderEntries() const { return folder_.entries(); }
-
-    test::TempFolder folder_;
-};
-
 SharedState defaultState() {
     SharedState state;
     applyStartupDefaults(state);
     return state;
 }
 
-// Every stored setting away from its default, through the controls' own routines.
+// Every stored setting away from its default (each channel differently), through the
+// controls' own routines.
 SharedState changedState() {
     SharedState state = defaultState();
     setScanPeriod(state, 70);
@@ -46,89 +44,52 @@ SharedState changedState() {
     setNoiseFilter(state, 60);
     state.GraphPolygon = false;
     state.XScaleLog = false;
-    state.YScaleLog = false;
     state.AgcSpeed = 20000;
     state.PortAddress = 632;
     return state;
 }
 
-TEST_F(PresetFileTest, SaveThenLoadGivesBackEverySetting) {
-    const SharedState saved = changedState();
-    const std::string path = pathOf("round.lcf");
-    ASSERT_FALSE(savePreset(path, saved));
-    EXPECT_EQ(readBytes(path), formatPreset(presetValuesFromState(saved)));
-    SharedState loaded = defaultState();
-    const auto error = loadPreset(path, loaded);
-    ASSERT_FALSE(error) << error->describe();
-    EXPECT_EQ(loaded, saved);
-    EXPECT_EQ(folderEntries(), std::set<std::string>{"round.lcf"});
+std::string changedBytes() {
+    return formatPreset(presetValuesFromState(changedState()));
 }
+
+class PresetFileTest : public ::testing::Test {
+  protected:
+    std::string pathOf(const std::string& name) const { return folder_.path(name); }
+    std::set<std::string> entries() const { return folder_.entries(); }
+
+    test::TempFolder folder_;
+};
 
 // The save goes through a temporary file renamed over the target: the target keeps its
 // permissions, a symbolic link stays a link to the replaced file, and no temporary is left.
-TEST_F(PresetFileTest, SavingReplacesTheTargetKeepingPermissionsAndLinks) {
+TEST_F(PresetFileTest, SaveThenLoadGivesBackEverySettingKeepingPermissionsAndLinks) {
     const std::string path = pathOf("keep.lcf");
     writeBytes(path, std::string(5000, 'x'));
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
     fs::create_symlink(path, pathOf("link.lcf"));
     ASSERT_FALSE(savePreset(pathOf("link.lcf"), changedState()));
     EXPECT_TRUE(fs::is_symlink(pathOf("link.lcf")));
-    EXPECT_EQ(readBytes(path), formatPreset(presetValuesFromState(changedState())));
-    struct stat info {};
-    ASSERT_EQ(::stat(path.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0640u);
-    EXPECT_EQ(folderEntries(), (std::set<std::string>{"keep.lcf", "link.lcf"}));
+    EXPECT_EQ(readBytes(path), changedBytes());
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(entries(), (std::set<std::string>{"keep.lcf", "link.lcf"}));
+
+    SharedState loaded = defaultState();
+    const auto error = loadPreset(path, loaded);
+    EXPECT_FALSE(error) << error->describe();
+    EXPECT_EQ(loaded, changedState());
+
+    // Only the first 33 lines of a huge file are read.
+    writeBytes(path, changedBytes() + std::string(8 * 1024 * 1024, 'z'));
+    loaded = defaultState();
+    EXPECT_FALSE(loadPreset(path, loaded));
+    EXPECT_EQ(loaded, changedState());
 }
 
-TEST_F(PresetFileTest, FailedSavesLeaveTheOldFileAndNoTemporary) {
-    const std::string oldBytes = formatPreset(presetValuesFromState(defaultState()));
-
-    // A folder in the target's place.
-    fs::create_directory(pathOf("taken.lcf"));
-    writeBytes(pathOf("taken.lcf/inside"), "keep");
-    auto error = savePreset(pathOf("taken.lcf"), changedState());
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, kPresetAccessError);
-    EXPECT_EQ(error->line, 0);
-    EXPECT_TRUE(fs::is_directory(pathOf("taken.lcf")));
-    EXPECT_EQ(readBytes(pathOf("taken.lcf/inside")), "keep");
-
-    // A folder that does not exist.
-    error = savePreset(pathOf("missing/new.lcf"), changedState());
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, kPresetPathNotFound);
-    EXPECT_NE(error->reason.find("missing"), std::string::npos) << error->reason;
-    EXPECT_FALSE(fs::exists(pathOf("missing")));
-
-    // A path ending in a slash names no file.
-    error = savePreset(folder_.root().string() + "/", changedState());
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, kPresetAccessError);
-
-    EXPECT_EQ(savePreset("", changedState())->code, kPresetPathNotFound);
-
-    // A full disk, stood in for by a file size limit below the preset's size.
-    const std::string path = pathOf("full.lcf");
-    writeBytes(path, oldBytes);
-    struct rlimit previous {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limited = previous;
-    limited.rlim_cur = 40;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-    error = savePreset(path, changedState());
-    ::setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, previousHandler);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, kPresetDiskFull) << error->describe();
-    EXPECT_EQ(readBytes(path), oldBytes);
-
-    EXPECT_EQ(folderEntries(), (std::set<std::string>{"taken.lcf", "full.lcf"}));
-}
-
-// Each bad file differs from the state in every readable line before the failure, so a reader
-// that applied items one by one would change the state.
-TEST_F(PresetFileTest, ReadFailuresChangeNoSettingAndNameTheLine) {
+// A failed read changes no setting: every bad file differs from the state in every readable
+// line before the failure, so a reader that applied items one by one would be seen.
+TEST_F(PresetFileTest, FailedLoadsChangeNoSettingAndSayWhy) {
     const auto numbers = presetLines(presetValuesFromState(defaultState()));
     const auto fileWith = [&](int line, const std::string& text, int lineCount) {
         std::string out;
@@ -137,75 +98,130 @@ TEST_F(PresetFileTest, ReadFailuresChangeNoSettingAndNameTheLine) {
         }
         return out;
     };
+    writeBytes(pathOf("x.lcf"), changedBytes());
+    fs::create_directory(pathOf("folder.lcf"));
+    writeBytes(pathOf("long.lcf"), " 50\r\n" + std::string(100000, ' ') + "5\r\n");
     const struct {
-        std::string name;
-        std::string bytes;
+        std::string path;
+        std::string bytes;  // written to the path first when not empty
         int line;
         int code;
     } cases[] = {
-        {"short.lcf", fileWith(0, "", 20), 21, kPresetPastEndOfFile},
-        {"empty.lcf", "", 1, kPresetPastEndOfFile},
-        {"word.lcf", fileWith(17, "abc", 33), 17, kPresetNotNumeric},
-        {"agc.lcf", fileWith(3, "on", 33), 3, kPresetNotNumeric},
-        {"graph.lcf", fileWith(29, "polygon", 33), 29, kPresetNotNumeric},
-        {"freq.lcf", fileWith(27, "300", 33), 27, kPresetInvalidPosition},
-        {"noise.lcf", fileWith(28, "101", 33), 28, kPresetInvalidPosition},
-        {"speed.lcf", fileWith(32, "40000", 33), 32, kPresetOverflow},
-        {"port.lcf", fileWith(33, "-40000", 33), 33, kPresetOverflow},
+        {pathOf("short.lcf"), fileWith(0, "", 20), 21, kPresetPastEndOfFile},
+        {pathOf("word.lcf"), fileWith(17, "abc", 33), 17, kPresetNotNumeric},
+        {pathOf("freq.lcf"), fileWith(27, "300", 33), 27, kPresetInvalidPosition},
+        {pathOf("port.lcf"), fileWith(33, "-40000", 33), 33, kPresetOverflow},
+        {pathOf("long.lcf"), "", 2, kPresetNotNumeric},
+        {pathOf("absent.lcf"), "", 0, kPresetFileNotFound},
+        {pathOf("x.lcf "), "", 0, kPresetFileNotFound},  // opened as given, not trimmed
+        {pathOf("x.lcf/y.lcf"), "", 0, kPresetPathNotFound},
+        {pathOf("folder.lcf"), "", 0, kPresetAccessError},
+        {"", "", 0, kPresetFileNotFound},
     };
     for (const auto& c : cases) {
-        writeBytes(pathOf(c.name), c.bytes);
+        SCOPED_TRACE(c.path);
+        if (!c.bytes.empty()) {
+            writeBytes(c.path, c.bytes);
+        }
         SharedState state = changedState();
-        const SharedState before = state;
-        const auto error = loadPreset(pathOf(c.name), state);
-        ASSERT_TRUE(error) << c.name;
-        EXPECT_EQ(error->line, c.line) << c.name << ": " << error->describe();
-        EXPECT_EQ(error->code, c.code) << c.name << ": " << error->describe();
-        EXPECT_EQ(state, before) << c.name << " changed a setting";
+        const auto error = loadPreset(c.path, state);
+        if (!error) {
+            ADD_FAILURE() << "loaded";
+            continue;
+        }
+        EXPECT_EQ(error->line, c.line) << error->describe();
+        EXPECT_EQ(error->code, c.code) << error->describe();
+        EXPECT_EQ(state, changedState());
     }
 }
 
-TEST_F(PresetFileTest, FileProblemsChangeNoSetting) {
-    writeBytes(pathOf("x.lcf"), formatPreset(presetValuesFromState(defaultState())));
-    fs::create_directory(pathOf("folder.lcf"));
+TEST_F(PresetFileTest, FailedSavesLeaveTheOldFileAndNoTemporary) {
+    const std::string oldBytes = formatPreset(presetValuesFromState(defaultState()));
+    writeBytes(pathOf("full.lcf"), oldBytes);
+    fs::create_directory(pathOf("taken.lcf"));
+    writeBytes(pathOf("taken.lcf/inside"), "keep");
     const struct {
         std::string path;
         int code;
     } cases[] = {
-        {pathOf("absent.lcf"), kPresetFileNotFound},
-        {pathOf("x.lcf "), kPresetFileNotFound},  // opened as given; trimming is the caller's
-        {pathOf("x.lcf/y.lcf"), kPresetPathNotFound},
-        {pathOf("folder.lcf"), kPresetAccessError},
-        {"", kPresetFileNotFound},
+        {pathOf("taken.lcf"), kPresetAccessError},
+        {pathOf("missing/new.lcf"), kPresetPathNotFound},
+        {folder_.root().string() + "/", kPresetAccessError},
+        {"", kPresetPathNotFound},
     };
     for (const auto& c : cases) {
-        SharedState state = changedState();
-        const auto error = loadPreset(c.path, state);
-        ASSERT_TRUE(error) << c.path;
-        EXPECT_EQ(error->code, c.code) << c.path << ": " << error->describe();
-        EXPECT_EQ(error->line, 0);
-        EXPECT_EQ(state, changedState()) << c.path;
+        SCOPED_TRACE(c.path);
+        const auto error = savePreset(c.path, changedState());
+        EXPECT_EQ(error ? error->code : 0, c.code);
     }
-    SharedState state = changedState();
-    EXPECT_FALSE(loadPreset(pathOf("x.lcf"), state));
-    EXPECT_EQ(state, defaultState());
+    EXPECT_EQ(readBytes(pathOf("taken.lcf/inside")), "keep");
+
+    // A file size limit below the preset's size.
+    struct rlimit previous {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limited = previous;
+    limited.rlim_cur = 40;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const auto error = savePreset(pathOf("full.lcf"), changedState());
+    ::setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_EQ(error ? error->code : 0, kPresetDiskFull);
+    EXPECT_EQ(readBytes(pathOf("full.lcf")), oldBytes);
+    EXPECT_EQ(entries(), (std::set<std::string>{"taken.lcf", "full.lcf"}));
 }
 
-TEST_F(PresetFileTest, OnlyTheFirstLinesOfAHugeFileAreRead) {
-    std::string bytes = formatPreset(presetValuesFromState(changedState()));
-    bytes += std::string(8 * 1024 * 1024, 'z');
-    writeBytes(pathOf("huge.lcf"), bytes);
-    SharedState state = defaultState();
-    const auto error = loadPreset(pathOf("huge.lcf"), state);
-    ASSERT_FALSE(error) << error->describe();
-    EXPECT_EQ(state, changedState());
+// A small tmpfs that runs out of blocks, then of inodes, then turns read-only: each save
+// fails saying why, the old preset stays byte-identical and still loads, nothing is left.
+TEST_F(PresetFileTest, SavesOnAFileSystemOutOfRoomOrReadOnlyKeepTheOldPreset) {
+    const fs::path disk = folder_.root() / "disk";
+    fs::create_directory(disk);
+    if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k,nr_inodes=16,mode=0755") != 0) {
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+    }
+    const struct Unmount {
+        const fs::path& disk;
+        ~Unmount() { ::umount2(disk.c_str(), MNT_DETACH); }
+    } unmount{disk};
+    const std::string preset = (disk / "party.lcf").string();
+    ASSERT_FALSE(savePreset(preset, defaultState()));
+    const std::string oldBytes = readBytes(preset);
+    const auto expectRefused = [&](int code, const char* reason) {
+        const std::set<std::string> before = folder_.entries(disk);
+        const auto error = savePreset(preset, changedState());
+        EXPECT_EQ(error ? error->code : 0, code);
+        if (error) {
+            EXPECT_NE(error->reason.find(reason), std::string::npos) << error->reason;
+            EXPECT_NE(error->reason.find(preset), std::string::npos) << error->reason;
+        }
+        EXPECT_EQ(readBytes(preset), oldBytes);
+        EXPECT_EQ(folder_.entries(disk), before);
+        SharedState loaded = changedState();
+        EXPECT_FALSE(loadPreset(preset, loaded));
+        EXPECT_EQ(loaded, defaultState());
+    };
 
-    // One overlong line within the first 33 is reported, whatever follows.
-    writeBytes(pathOf("long.lcf"), " 50\r\n" + std::string(100000, ' ') + "5\r\n");
-    const auto longLine = loadPreset(pathOf("long.lcf"), state);
-    ASSERT_TRUE(longLine);
-    EXPECT_EQ(longLine->line, 2);
-    EXPECT_EQ(longLine->code, kPresetNotNumeric);
+    const int filler = ::open((disk / "filler").c_str(), O_WRONLY | O_CREAT, 0600);
+    const std::string block(4096, 'f');
+    while (::write(filler, block.data(), block.size()) > 0) {
+    }
+    ::close(filler);
+    {
+        SCOPED_TRACE("no free block");
+        expectRefused(kPresetDiskFull, "No space left");
+    }
+    fs::remove(disk / "filler");
+    for (int i = 0; ::close(::open((disk / std::to_string(i)).c_str(), O_CREAT, 0600)) == 0; ++i) {
+    }
+    {
+        SCOPED_TRACE("no free inode");
+        expectRefused(kPresetDiskFull, "No space left");
+    }
+    ASSERT_EQ(::mount("tmpfs", disk.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    {
+        SCOPED_TRACE("read-only");
+        expectRefused(kPresetPermissionDenied, "Read-only");
+    }
 }
 
 }  // namespace

@@ -1,10 +1,20 @@
 #pragma once
 
+#include <gtest/gtest.h>
+#include <QAbstractButton>
+#include <QAction>
+#include <QColor>
 #include <QFile>
+#include <QMenu>
+#include <QRect>
+#include <QSlider>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <cstdint>
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -13,8 +23,18 @@
 #include "support/FakeSoundInput.h"
 #include "support/VirtualTimerPort.h"
 #include "ui/Form1.h"
-#include "ui/widgets/LevelBar.h"
 #include "ui/UserDialogs.h"
+
+// Readable values in test failure messages.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QColor& colour, std::ostream* out) {
+    *out << colour.name().toStdString();
+}
+inline void PrintTo(const QRect& rect, std::ostream* out) {
+    *out << rect.x() << ',' << rect.y() << ' ' << rect.width() << 'x' << rect.height();
+}
 
 namespace kalindor::ui::test {
 
@@ -51,58 +71,80 @@ class ScriptedDialogs final : public UserDialogs {
     QStringList filters;
 };
 
-// How often the fake input was asked to do one thing.
-inline int callCount(const kalindor::test::FakeSoundInput& input,
-                     kalindor::test::FakeSoundInput::Call call) {
-    int count = 0;
-    for (const auto made : input.calls) {
-        count += made == call ? 1 : 0;
+// Virtual timers that also keep the timers they made, in creation order: the engine makes
+// Timer1, Timer2, Timer3 and then the capture's wait timer. Owned by their creators.
+class TimerLog final : public TimerPort {
+  public:
+    std::unique_ptr<Timer> createTimer(std::function<void()> onTick) override {
+        auto timer = clock.createTimer(std::move(onTick));
+        created.push_back(timer.get());
+        return timer;
     }
-    return count;
-}
+    std::int64_t nowMs() const override { return clock.nowMs(); }
 
-// One window with its fakes, as the program builds it.
+    kalindor::test::VirtualTimerPort clock;
+    std::vector<Timer*> created;
+};
+
+// One window with its fakes, as the program builds it. Controls, menu items and dialogs are
+// found by their fixed object names ("Slider3_0", "mnuOpen", "Form2").
 struct WindowRig {
+    template <typename T = QObject>
+    T* find(const QString& name) const {
+        return window.findChild<T*>(name);
+    }
+    template <typename T = QObject>
+    T* in(const QString& dialog, const QString& name) const {
+        return find<QWidget>(dialog)->findChild<T*>(name);
+    }
+    // The caption of a label, button, menu or menu item.
+    QString text(const QString& name) const {
+        QObject* object = find(name);
+        return object->property(qobject_cast<QMenu*>(object) ? "title" : "text").toString();
+    }
+    void trigger(const QString& action) const { find<QAction>(action)->trigger(); }
+    void click(const QString& button) const { find<QAbstractButton>(button)->click(); }
+    int slider(const QString& name) const { return find<QSlider>(name)->value(); }
+    bool checked(const QString& action) const { return find<QAction>(action)->isChecked(); }
+    Timer& timer(int number) const { return *timers.created.at(number - 1); }
+    int opens() const {
+        return int(std::count(input.calls.begin(), input.calls.end(),
+                              kalindor::test::FakeSoundInput::Call::kOpen));
+    }
+
     SharedState state;
     kalindor::test::FakeLightDevice device;
-    kalindor::test::VirtualTimerPort timers;
+    TimerLog timers;
     kalindor::test::FakeSoundInput input;
     ScriptedDialogs dialogs;
     Form1 window{state, input, device, timers, dialogs};
 };
 
-// Writes bytes to a file and returns its path.
+// A test with a freshly loaded window (the QApplication is made by UiTestMain.cpp).
+class WindowTest : public ::testing::Test {
+  protected:
+    WindowTest() { rig->window.load(""); }
+    std::unique_ptr<WindowRig> rig = std::make_unique<WindowRig>();
+};
+
+// Writes bytes to a file in `dir` and returns its path.
 inline QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        return QString();
+    QFile file(dir.filePath(name));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        file.write(bytes);
     }
-    file.write(bytes);
-    return path;
+    return file.fileName();
 }
 
 // A preset with every setting away from its start-up value: scan 70, decay 3, AGC on,
 // channel ch threshold 2, gain 20, frequency 100 + ch, noise filter 80, histogram, linear X,
 // linear Y, AGC speed 7000, port 632.
 inline QByteArray unusualPreset() {
-    QByteArray text;
-    auto line = [&text](int value) { text += " " + QByteArray::number(value) + " \r\n"; };
-    line(70);
-    line(3);
-    line(1);
+    QByteArray text = " 70 \r\n 3 \r\n 1 \r\n";
     for (int ch = 0; ch < kChannelCount; ++ch) {
-        line(2);
-        line(20);
-        line(100 + ch);
+        text += " 2 \r\n 20 \r\n " + QByteArray::number(100 + ch) + " \r\n";
     }
-    line(80);
-    line(0);
-    line(0);
-    line(0);
-    line(7000);
-    line(632);
-    return text;
+    return text + " 80 \r\n 0 \r\n 0 \r\n 0 \r\n 7000 \r\n 632 \r\n";
 }
 
 }  // namespace kalindor::ui::test
