@@ -6,12 +6,10 @@
 #include <QColor>
 #include <QFile>
 #include <QMenu>
-#include <QRect>
 #include <QSlider>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <algorithm>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -31,9 +29,6 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 }
 inline void PrintTo(const QColor& colour, std::ostream* out) {
     *out << colour.name().toStdString();
-}
-inline void PrintTo(const QRect& rect, std::ostream* out) {
-    *out << rect.x() << ',' << rect.y() << ' ' << rect.width() << 'x' << rect.height();
 }
 
 namespace kalindor::ui::test {
@@ -107,10 +102,6 @@ struct WindowRig {
     int slider(const QString& name) const { return find<QSlider>(name)->value(); }
     bool checked(const QString& action) const { return find<QAction>(action)->isChecked(); }
     Timer& timer(int number) const { return *timers.created.at(number - 1); }
-    int opens() const {
-        return int(std::count(input.calls.begin(), input.calls.end(),
-                              kalindor::test::FakeSoundInput::Call::kOpen));
-    }
 
     SharedState state;
     kalindor::test::FakeLightDevice device;

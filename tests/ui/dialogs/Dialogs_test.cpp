@@ -74,12 +74,10 @@ TEST_F(DialogsTest, SettingsDialogsShowTheStateAndMoveIt) {
     rig->trigger("mnuNoiseFilter");
     rig->trigger("mnuARUSpeed");
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-    const std::pair<const char*, QString> titles[] = {{"Form2", "Настройки частоты"},
-                                                      {"Form4", "Настройки фильтра шума"},
-                                                      {"Form5", "Скорость АРУ"}};
-    for (const auto& [form, title] : titles) {
-        EXPECT_TRUE(dialog(form)->isVisible());
-        EXPECT_EQ(dialog(form)->windowTitle(), title);
+    for (const QString title :
+         {"Form2=Настройки частоты", "Form4=Настройки фильтра шума", "Form5=Скорость АРУ"}) {
+        EXPECT_TRUE(dialog(title.section('=', 0, 0))->isVisible());
+        EXPECT_EQ(dialog(title.section('=', 0, 0))->windowTitle(), title.section('=', 1));
     }
     const QStringList frequencies{"62.5 Гц",   "250 Гц",  "562.5 Гц",  "1000 Гц",
                                   "1562.5 Гц", "2250 Гц", "3062.5 Гц", "4000 Гц"};
@@ -98,30 +96,22 @@ TEST_F(DialogsTest, SettingsDialogsShowTheStateAndMoveIt) {
     const struct {
         const char* form;
         const char* slider;
-        int value;  // -1: to the minimum, -2: to the maximum, -3: one step up
+        int value;
         const char* label;
         QString text;
-    } moves[] = {
-        {"Form2", "Slider1_2", -2, "Label2_2", "15937.5 Гц"},
-        {"Form2", "Slider1_0", -1, "Label2_0", "62.5 Гц"},
-        {"Form4", "Slider1_0", 99, "Label1_0", "1%"},
-        {"Form4", "Slider1_0", -1, "Label1_0", "50%"},
-        {"Form4", "Slider1_0", -2, "Label1_0", "Выкл"},
-        {"Form5", "Slider1", -3, "Label3", "5100"},
-    };
+    } moves[] = {{"Form2", "Slider1_2", 255, "Label2_2", "15937.5 Гц"},
+                 {"Form2", "Slider1_0", 2, "Label2_0", "125 Гц"},
+                 {"Form4", "Slider1_0", 99, "Label1_0", "1%"},
+                 {"Form4", "Slider1_0", 50, "Label1_0", "50%"},
+                 {"Form4", "Slider1_0", 100, "Label1_0", "Выкл"},
+                 {"Form5", "Slider1", 5100, "Label3", "5100"}};
     for (const auto& move : moves) {
-        QSlider* moved = slider(move.form, move.slider);
-        if (move.value > 0) {
-            moved->setValue(move.value);
-        } else {
-            moved->triggerAction(move.value == -1   ? QAbstractSlider::SliderToMinimum
-                                 : move.value == -2 ? QAbstractSlider::SliderToMaximum
-                                                    : QAbstractSlider::SliderSingleStepAdd);
-        }
+        slider(move.form, move.slider)->setValue(move.value);
         EXPECT_EQ(text(move.form, move.label), move.text) << move.slider;
     }
+    EXPECT_EQ(slider("Form5", "Slider1")->singleStep(), 100);
     EXPECT_EQ(rig->state.ChannelFrequency[2], 255);
-    EXPECT_EQ(rig->state.ChannelFrequency[0], 1);
+    EXPECT_EQ(rig->state.ChannelFrequency[0], 2);
     EXPECT_EQ(rig->state.NoiseFilterLevel, 0.0f);
     EXPECT_EQ(rig->state.AgcSpeed, 5100);
 
