@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <QAbstractButton>
 #include <QAction>
-#include <QColor>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QSlider>
 #include <QString>
@@ -26,9 +26,6 @@
 // Readable values in test failure messages.
 inline void PrintTo(const QString& text, std::ostream* out) {
     *out << '"' << text.toStdString() << '"';
-}
-inline void PrintTo(const QColor& colour, std::ostream* out) {
-    *out << colour.name().toStdString();
 }
 
 namespace kalindor::ui::test {
@@ -88,19 +85,41 @@ struct WindowRig {
     T* find(const QString& name) const {
         return window.findChild<T*>(name);
     }
-    template <typename T = QObject>
-    T* in(const QString& dialog, const QString& name) const {
-        return find<QWidget>(dialog)->findChild<T*>(name);
+    // Every control's shown value as "name=value" (slider positions, check marks of check
+    // boxes, option buttons and menu items, titles of menus, texts of labels, other buttons and
+    // menu items), in the window or in the dialog named.
+    QStringList controls(const QString& dialog = {}) const {
+        const QObject* root = dialog.isEmpty() ? &window : find(dialog);
+        QStringList shown;
+        for (const QObject* object : root->findChildren<QObject*>()) {
+            const char* property = qobject_cast<const QAbstractSlider*>(object) ? "value"
+                                   : object->property("checkable").toBool()     ? "checked"
+                                   : qobject_cast<const QMenu*>(object)         ? "title"
+                                   : object->property("text").isValid()         ? "text"
+                                                                                : nullptr;
+            if (property != nullptr) {
+                shown << object->objectName() + "=" + object->property(property).toString();
+            }
+        }
+        return shown;
     }
-    // The caption of a label, button, menu or menu item.
-    QString text(const QString& name) const {
-        QObject* object = find(name);
-        return object->property(qobject_cast<QMenu*>(object) ? "title" : "text").toString();
+    // The entries of `expected` that controls(dialog) does not show.
+    QStringList missing(const QStringList& expected, const QString& dialog = {}) const {
+        const QStringList shown = controls(dialog);
+        QStringList absent = expected;
+        absent.removeIf([&](const QString& entry) { return shown.contains(entry); });
+        return absent;
+    }
+    // Moves sliders, each given as "name=position", in the window or in the dialog named.
+    void set(const QStringList& positions, const QString& dialog = {}) const {
+        const QObject* root = dialog.isEmpty() ? &window : find(dialog);
+        for (const QString& entry : positions) {
+            root->findChild<QSlider*>(entry.section('=', 0, 0))
+                ->setValue(entry.section('=', 1).toInt());
+        }
     }
     void trigger(const QString& action) const { find<QAction>(action)->trigger(); }
     void click(const QString& button) const { find<QAbstractButton>(button)->click(); }
-    int slider(const QString& name) const { return find<QSlider>(name)->value(); }
-    bool checked(const QString& action) const { return find<QAction>(action)->isChecked(); }
     Timer& timer(int number) const { return *timers.created.at(number - 1); }
 
     SharedState state;
