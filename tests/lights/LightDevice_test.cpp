@@ -36,7 +36,6 @@ TEST(LightDeviceFactory, EachKindMakesItsBoardAndUnknownKindsNothing) {
     const auto absent = make("none");
     ASSERT_NE(dynamic_cast<AbsentBoard*>(absent.get()), nullptr);
     EXPECT_FALSE(probeDevice(*absent));
-    EXPECT_EQ(absent->DoSetDataPortDirections(255, 255, 0, 3), kNotConnected);
     EXPECT_EQ(writePattern(*absent, 1), kNotConnected);
     for (const char* kind : {"", "USB", "simulated", "usb "}) {
         EXPECT_EQ(make(kind), nullptr) << kind;
