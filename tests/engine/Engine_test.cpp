@@ -136,6 +136,7 @@ TEST_F(EngineTest, TicksRunBuffersToTheDeviceAndSilenceStartsTheEffects) {
 
     feed(test::silenceBuffer());
     timers.advance(1900);  // the check at 1000 ms saw the tone, the one at 2000 ms silence
+    EXPECT_EQ(engine.signalRaises(), 1u) << "SignalSeen stood raised, but was raised only once";
     EXPECT_TRUE(engine.timer3().enabled());
     device.calls.clear();
     timers.advance(400);  // two effect steps: running fire at channel 0, then 1
