@@ -23,7 +23,7 @@ int bar(const WindowRig& rig, int ch) {
 
 using Form1Test = WindowTest;
 
-// Label3 starts with a Latin C.
+// The defaults, byte-exact texts (Label3 starts with a Latin C) and the design sizes.
 TEST_F(Form1Test, StartupShowsTheDefaultsAtTheirDesignPlaces) {
     EXPECT_EQ(rig->window.windowTitle(), QStringLiteral("КАЛИНДОР    USB"));
     EXPECT_EQ(rig->missing({"Command1=Пуск", "Label1=50ms", "Slider1=50", "Slider2=5",

@@ -14,8 +14,8 @@ class DialogsTest : public WindowTest {
     QWidget* dialog(const QString& name) const { return rig->find<QWidget>(name); }
 };
 
-// Frequencies, noise filter and AGC speed: modeless, made on first use, hidden by "Закрыть"
-// or the close box, and filled from the state again on every showing.
+// Frequencies, noise filter and AGC speed: modeless, kept once made, hidden by "Закрыть" or the
+// close box, and filled from the state again on every showing.
 TEST_F(DialogsTest, SettingsDialogsShowTheStateAndMoveIt) {
     for (const char* menu : {"mnuFrequence", "mnuNoiseFilter", "mnuARUSpeed"}) {
         rig->trigger(menu);
