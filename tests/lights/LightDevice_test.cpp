@@ -2,113 +2,74 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "core/SharedState.h"
 #include "lights/AbsentBoard.h"
+#include "lights/LightDeviceFactory.h"
 #include "lights/SimulatedBoard.h"
-#include "support/FakeLightDevice.h"
+#include "lights/usb/UsbIoBoard.h"
 
 namespace kalindor {
 namespace {
 
-using test::FakeLightDevice;
+std::unique_ptr<LightDevice> make(const char* kind, std::FILE* log = nullptr,
+                                  std::function<std::int64_t()> clockMs = {}) {
+    DeviceOptions options;
+    options.kind = kind;
+    options.simLog = log;
+    options.clockMs = std::move(clockMs);
+    auto made = createLightDevice(options);
+    return made ? std::move(*made) : nullptr;
+}
 
-// The pins the board's firmware lets us drive: PB2..PB5 (first port) and PC0..PC5 (second).
-constexpr unsigned kDrivableFirst = 0x3C;
-constexpr unsigned kDrivableSecond = 0x3F;
-
-TEST(PatternSplit, EachChannelDrivesExactlyOneOwnDrivablePin) {
-    unsigned usedFirst = 0;
-    unsigned usedSecond = 0;
-    for (int ch = 0; ch < kChannelCount; ++ch) {
-        SCOPED_TRACE(ch);
-        const PortBytes ports = portBytesForPattern(static_cast<std::uint8_t>(1 << ch));
-        EXPECT_EQ(std::popcount(unsigned{ports.first}) + std::popcount(unsigned{ports.second}), 1);
-        EXPECT_EQ(ports.first & ~kDrivableFirst, 0u);
-        EXPECT_EQ(ports.second & ~kDrivableSecond, 0u);
-        EXPECT_EQ(usedFirst & ports.first, 0u);
-        EXPECT_EQ(usedSecond & ports.second, 0u);
-        usedFirst |= ports.first;
-        usedSecond |= ports.second;
-        EXPECT_EQ(ports.third, 0);
-        EXPECT_EQ(ports.usedPorts, 3);
+// The USB board goes through the real libusb: on a machine without the board (or without a
+// USB bus) it reads as not connected, never a crash.
+TEST(LightDeviceFactory, EachKindMakesItsBoardAndUnknownKindsNothing) {
+    const auto usb = make("usb");
+    ASSERT_NE(dynamic_cast<UsbIoBoard*>(usb.get()), nullptr);
+    EXPECT_FALSE(probeDevice(*usb));
+    EXPECT_EQ(writePattern(*usb, 255), kNotConnected);
+    EXPECT_NE(dynamic_cast<SimulatedBoard*>(make("sim").get()), nullptr);
+    const auto absent = make("none");
+    ASSERT_NE(dynamic_cast<AbsentBoard*>(absent.get()), nullptr);
+    EXPECT_FALSE(probeDevice(*absent));
+    EXPECT_EQ(writePattern(*absent, 1), kNotConnected);
+    for (const char* kind : {"", "USB", "simulated", "usb "}) {
+        EXPECT_EQ(make(kind), nullptr) << kind;
     }
 }
 
-TEST(PatternSplit, EveryPatternIsTheUnionOfItsChannelsWithNothingLost) {
-    for (int pattern = 0; pattern < 256; ++pattern) {
-        SCOPED_TRACE(pattern);
-        PortBytes unionOfChannels{};
-        for (int ch = 0; ch < kChannelCount; ++ch) {
-            if ((pattern >> ch) & 1) {
-                const PortBytes one = portBytesForPattern(static_cast<std::uint8_t>(1 << ch));
-                unionOfChannels.first |= one.first;
-                unionOfChannels.second |= one.second;
-            }
-        }
-        EXPECT_EQ(portBytesForPattern(static_cast<std::uint8_t>(pattern)), unionOfChannels);
-    }
-}
-
-TEST(DeviceHelpers, WritePatternSendsTheSplitAndReturnsTheAnswer) {
-    FakeLightDevice device;
-    EXPECT_NE(writePattern(device, 0xC5), kNotConnected);
-    device.connected = false;
-    EXPECT_EQ(writePattern(device, 0x01), kNotConnected);
-    const std::vector<PortBytes> expected = {{12, 5, 0, 3}, {0, 1, 0, 3}};
-    EXPECT_EQ(device.outWrites(), expected);
-}
-
-TEST(AbsentBoard, EveryCallAnswersNotConnected) {
-    AbsentBoard board;
-    std::int32_t code = 0;
-    std::int32_t count = 0;
-    EXPECT_EQ(board.DoGetInfraCode(code, 0, count), kNotConnected);
-    EXPECT_EQ(board.DoSetDataPortDirections(255, 255, 0, 3), kNotConnected);
-    EXPECT_EQ(board.DoSetOutDataPorts(1, 2, 0, 3), kNotConnected);
-    EXPECT_FALSE(probeDevice(board));
-}
-
-// Reads back everything written to a temporary file.
-std::string contents(std::FILE* file) {
-    std::fflush(file);
-    std::rewind(file);
-    std::string text;
-    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) {
-        text += static_cast<char>(c);
-    }
-    return text;
-}
-
+// The simulated board logs each port write with the milliseconds since it was made, on the
+// clock the factory hands it; a log it cannot write is reported once, and it stays connected.
 TEST(SimulatedBoard, LogsEachPortWriteWithMillisecondsSinceConstruction) {
     std::FILE* log = std::tmpfile();
     ASSERT_NE(log, nullptr);
     std::int64_t nowMs = 52'000;
-    SimulatedBoard board(log, [&] { return nowMs; });
+    auto board = make("sim", log, [&] { return nowMs; });
     nowMs += 3;
-    EXPECT_TRUE(probeDevice(board));
-    EXPECT_NE(board.DoSetDataPortDirections(255, 255, 0, 3), kNotConnected);
-    EXPECT_NE(writePattern(board, 0), kNotConnected);
+    EXPECT_TRUE(probeDevice(*board));
+    EXPECT_NE(board->DoSetDataPortDirections(255, 255, 0, 3), kNotConnected);
+    EXPECT_NE(writePattern(*board, 0), kNotConnected);
     nowMs += 1250;
-    EXPECT_NE(writePattern(board, 255), kNotConnected);
+    EXPECT_NE(writePattern(*board, 255), kNotConnected);
     nowMs += 1;
-    EXPECT_NE(board.DoSetOutDataPorts(200, 1, 7, 5), kNotConnected);
-    // Only output writes are logged, each line complete when the call returns.
-    EXPECT_EQ(contents(log), "3 0 0 0 3\n1253 12 63 0 3\n1254 200 1 7 5\n");
+    EXPECT_NE(board->DoSetOutDataPorts(200, 1, 7, 5), kNotConnected);
+    std::string text(100, '\0');
+    std::rewind(log);
+    text.resize(std::fread(text.data(), 1, text.size(), log));
+    EXPECT_EQ(text, "3 0 0 0 3\n1253 12 63 0 3\n1254 200 1 7 5\n");
     std::fclose(log);
-}
 
-TEST(SimulatedBoard, LogFailureIsReportedOnceAndTheBoardStaysConnected) {
     std::FILE* readOnly = std::fopen("/dev/null", "r");
-    ASSERT_NE(readOnly, nullptr);
     std::vector<std::string> problems;
-    SimulatedBoard board(readOnly, {}, [&](const std::string& text) { problems.push_back(text); });
-    EXPECT_NE(writePattern(board, 1), kNotConnected);
-    EXPECT_NE(writePattern(board, 2), kNotConnected);
+    SimulatedBoard unwritable(readOnly, {},
+                              [&](const std::string& text) { problems.push_back(text); });
+    EXPECT_NE(writePattern(unwritable, 1), kNotConnected);
+    EXPECT_NE(writePattern(unwritable, 2), kNotConnected);
     ASSERT_EQ(problems.size(), 1u);
     EXPECT_NE(problems[0].find("simulated board log"), std::string::npos) << problems[0];
     std::fclose(readOnly);

@@ -1,12 +1,17 @@
 #include "presets/PresetFile.h"
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <set>
+#include <tuple>
 
 #include "core/ControlUpdates.h"
 #include "support/TestFiles.h"
@@ -18,21 +23,14 @@ namespace fs = std::filesystem;
 using test::readBytes;
 using test::writeBytes;
 
-class PresetFileTest : public ::testing::Test {
-  protected:
-    std::string pathOf(const std::string& name) const { return folder_.path(name); }
-    std::set<std::string> folderEntries() const { return folder_.entries(); }
-
-    test::TempFolder folder_;
-};
-
 SharedState defaultState() {
     SharedState state;
     applyStartupDefaults(state);
     return state;
 }
 
-// Every stored setting away from its default, through the controls' own routines.
+// Every stored setting away from its default (each channel differently), through the
+// controls' own routines.
 SharedState changedState() {
     SharedState state = defaultState();
     setScanPeriod(state, 70);
@@ -46,167 +44,137 @@ SharedState changedState() {
     setNoiseFilter(state, 60);
     state.GraphPolygon = false;
     state.XScaleLog = false;
-    state.YScaleLog = false;
     state.AgcSpeed = 20000;
     state.PortAddress = 632;
     return state;
 }
 
-TEST_F(PresetFileTest, SaveThenLoadGivesBackEverySetting) {
-    const SharedState saved = changedState();
-    const std::string path = pathOf("round.lcf");
-    ASSERT_TRUE(savePreset(path, saved));
-    EXPECT_EQ(readBytes(path), formatPreset(presetValuesFromState(saved)));
-    SharedState loaded = defaultState();
-    const auto read = loadPreset(path, loaded);
-    ASSERT_TRUE(read) << read.error().describe();
-    EXPECT_EQ(loaded, saved);
-    EXPECT_EQ(folderEntries(), std::set<std::string>{"round.lcf"});
+std::string changedBytes() {
+    return formatPreset(presetValuesFromState(changedState()));
 }
+
+class PresetFileTest : public ::testing::Test {
+  protected:
+    std::string pathOf(const std::string& name) const { return folder_.path(name); }
+    std::set<std::string> entries() const { return folder_.entries(); }
+
+    test::TempFolder folder_;
+};
 
 // The save goes through a temporary file renamed over the target: the target keeps its
 // permissions, a symbolic link stays a link to the replaced file, and no temporary is left.
-TEST_F(PresetFileTest, SavingReplacesTheTargetKeepingPermissionsAndLinks) {
+TEST_F(PresetFileTest, SaveThenLoadGivesBackEverySettingKeepingPermissionsAndLinks) {
     const std::string path = pathOf("keep.lcf");
     writeBytes(path, std::string(5000, 'x'));
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
     fs::create_symlink(path, pathOf("link.lcf"));
     ASSERT_TRUE(savePreset(pathOf("link.lcf"), changedState()));
     EXPECT_TRUE(fs::is_symlink(pathOf("link.lcf")));
-    EXPECT_EQ(readBytes(path), formatPreset(presetValuesFromState(changedState())));
-    struct stat info {};
-    ASSERT_EQ(::stat(path.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0640u);
-    EXPECT_EQ(folderEntries(), (std::set<std::string>{"keep.lcf", "link.lcf"}));
+    EXPECT_EQ(readBytes(path), changedBytes());
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(entries(), (std::set<std::string>{"keep.lcf", "link.lcf"}));
+
+    SharedState loaded = defaultState();
+    EXPECT_TRUE(loadPreset(path, loaded));
+    EXPECT_EQ(loaded, changedState());
+
+    // Only the first 33 lines of a huge file are read.
+    writeBytes(path, changedBytes() + std::string(8 * 1024 * 1024, 'z'));
+    loaded = defaultState();
+    EXPECT_TRUE(loadPreset(path, loaded));
+    EXPECT_EQ(loaded, changedState());
 }
 
-TEST_F(PresetFileTest, FailedSavesLeaveTheOldFileAndNoTemporary) {
-    const std::string oldBytes = formatPreset(presetValuesFromState(defaultState()));
+// A failed read changes no setting: the bad files differ from the state in every readable
+// line before the failure, so a reader that applied items one by one would be seen.
+TEST_F(PresetFileTest, FailedLoadsChangeNoSettingAndSayWhy) {
+    writeBytes(pathOf("x.lcf"), changedBytes());
+    std::string shortFile = changedBytes();
+    shortFile.resize(shortFile.find(" 205 \r\n"));  // the first 20 lines
+    writeBytes(pathOf("short.lcf"), shortFile);
+    writeBytes(pathOf("port.lcf"),
+               changedBytes().replace(changedBytes().rfind(" 632"), 4, "-40000"));
+    writeBytes(pathOf("long.lcf"), " 50\r\n" + std::string(100000, ' ') + "5\r\n");
+    fs::create_directory(pathOf("folder.lcf"));
+    // Path, failing line (0: not tied to a line), code.
+    const std::tuple<std::string, int, int> cases[] = {
+        {pathOf("short.lcf"), 21, kPresetPastEndOfFile},
+        {pathOf("port.lcf"), 33, kPresetOverflow},
+        {pathOf("long.lcf"), 2, kPresetNotNumeric},
+        {pathOf("absent.lcf"), 0, kPresetFileNotFound},
+        {pathOf("x.lcf "), 0, kPresetFileNotFound},  // opened as given, not trimmed
+        {pathOf("x.lcf/y.lcf"), 0, kPresetPathNotFound},
+        {pathOf("folder.lcf"), 0, kPresetAccessError},
+        {"", 0, kPresetFileNotFound},
+    };
+    for (const auto& [path, line, code] : cases) {
+        SCOPED_TRACE(path);
+        SharedState state = defaultState();
+        const auto loaded = loadPreset(path, state);
+        const PresetError error = loaded ? PresetError{-1, 0, "loaded"} : loaded.error();
+        EXPECT_EQ(error.line, line) << error.describe();
+        EXPECT_EQ(error.code, code) << error.describe();
+        EXPECT_EQ(state, defaultState());
+    }
+}
 
-    // A folder in the target's place.
+// A failed save says why, leaves the old preset byte-identical and nothing behind: a folder in
+// the file's place, a missing folder, no name, a file size limit; then, on a small tmpfs, a full
+// disk and a file system turned read-only.
+TEST_F(PresetFileTest, FailedSavesKeepTheOldPresetAndLeaveNothingBehind) {
     fs::create_directory(pathOf("taken.lcf"));
     writeBytes(pathOf("taken.lcf/inside"), "keep");
-    auto saved = savePreset(pathOf("taken.lcf"), changedState());
-    ASSERT_FALSE(saved);
-    EXPECT_EQ(saved.error().code, kPresetAccessError);
-    EXPECT_EQ(saved.error().line, 0);
-    EXPECT_TRUE(fs::is_directory(pathOf("taken.lcf")));
+    const std::pair<std::string, int> cases[] = {
+        {pathOf("taken.lcf"), kPresetAccessError},
+        {pathOf("missing/new.lcf"), kPresetPathNotFound},
+        {folder_.root().string() + "/", kPresetAccessError},
+        {"", kPresetPathNotFound},
+    };
+    for (const auto& [path, code] : cases) {
+        const auto saved = savePreset(path, changedState());
+        EXPECT_EQ(saved ? 0 : saved.error().code, code) << path;
+    }
+    // A file size limit below the preset's size counts as a full disk.
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit unlimited = limit;
+    limit.rlim_cur = 40;
+    std::signal(SIGXFSZ, SIG_IGN);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    const auto limited = savePreset(pathOf("limited.lcf"), changedState());
+    ::setrlimit(RLIMIT_FSIZE, &unlimited);
+    EXPECT_EQ(limited ? 0 : limited.error().code, kPresetDiskFull);
     EXPECT_EQ(readBytes(pathOf("taken.lcf/inside")), "keep");
+    EXPECT_EQ(entries(), (std::set<std::string>{"taken.lcf"}));
 
-    // A folder that does not exist.
-    saved = savePreset(pathOf("missing/new.lcf"), changedState());
-    ASSERT_FALSE(saved);
-    EXPECT_EQ(saved.error().code, kPresetPathNotFound);
-    EXPECT_NE(saved.error().reason.find("missing"), std::string::npos) << saved.error().reason;
-    EXPECT_FALSE(fs::exists(pathOf("missing")));
-
-    // A path ending in a slash names no file.
-    saved = savePreset(folder_.root().string() + "/", changedState());
-    ASSERT_FALSE(saved);
-    EXPECT_EQ(saved.error().code, kPresetAccessError);
-
-    EXPECT_EQ(savePreset("", changedState()).error().code, kPresetPathNotFound);
-
-    // A full disk, stood in for by a file size limit below the preset's size.
-    const std::string path = pathOf("full.lcf");
-    writeBytes(path, oldBytes);
-    struct rlimit previous {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limited = previous;
-    limited.rlim_cur = 40;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-    saved = savePreset(path, changedState());
-    ::setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, previousHandler);
-    ASSERT_FALSE(saved);
-    EXPECT_EQ(saved.error().code, kPresetDiskFull) << saved.error().describe();
-    EXPECT_EQ(readBytes(path), oldBytes);
-
-    EXPECT_EQ(folderEntries(), (std::set<std::string>{"taken.lcf", "full.lcf"}));
-}
-
-// Each bad file differs from the state in every readable line before the failure, so a reader
-// that applied items one by one would change the state.
-TEST_F(PresetFileTest, ReadFailuresChangeNoSettingAndNameTheLine) {
-    const auto numbers = presetLines(presetValuesFromState(defaultState()));
-    const auto fileWith = [&](int line, const std::string& text, int lineCount) {
-        std::string out;
-        for (int i = 1; i <= lineCount; ++i) {
-            out += (i == line ? text : std::to_string(numbers[i - 1])) + "\r\n";
-        }
-        return out;
-    };
-    const struct {
-        std::string name;
-        std::string bytes;
-        int line;
-        int code;
-    } cases[] = {
-        {"short.lcf", fileWith(0, "", 20), 21, kPresetPastEndOfFile},
-        {"empty.lcf", "", 1, kPresetPastEndOfFile},
-        {"word.lcf", fileWith(17, "abc", 33), 17, kPresetNotNumeric},
-        {"agc.lcf", fileWith(3, "on", 33), 3, kPresetNotNumeric},
-        {"graph.lcf", fileWith(29, "polygon", 33), 29, kPresetNotNumeric},
-        {"freq.lcf", fileWith(27, "300", 33), 27, kPresetInvalidPosition},
-        {"noise.lcf", fileWith(28, "101", 33), 28, kPresetInvalidPosition},
-        {"speed.lcf", fileWith(32, "40000", 33), 32, kPresetOverflow},
-        {"port.lcf", fileWith(33, "-40000", 33), 33, kPresetOverflow},
-    };
-    for (const auto& c : cases) {
-        writeBytes(pathOf(c.name), c.bytes);
-        SharedState state = changedState();
-        const SharedState before = state;
-        const auto loaded = loadPreset(pathOf(c.name), state);
-        ASSERT_FALSE(loaded) << c.name;
-        const PresetError& error = loaded.error();
-        EXPECT_EQ(error.line, c.line) << c.name << ": " << error.describe();
-        EXPECT_EQ(error.code, c.code) << c.name << ": " << error.describe();
-        EXPECT_EQ(state, before) << c.name << " changed a setting";
+    const fs::path disk = folder_.root() / "disk";
+    fs::create_directory(disk);
+    if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k,mode=0755") != 0) {
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
     }
-}
-
-TEST_F(PresetFileTest, FileProblemsChangeNoSetting) {
-    writeBytes(pathOf("x.lcf"), formatPreset(presetValuesFromState(defaultState())));
-    fs::create_directory(pathOf("folder.lcf"));
-    const struct {
-        std::string path;
-        int code;
-    } cases[] = {
-        {pathOf("absent.lcf"), kPresetFileNotFound},
-        {pathOf("x.lcf "), kPresetFileNotFound},  // opened as given; trimming is the caller's
-        {pathOf("x.lcf/y.lcf"), kPresetPathNotFound},
-        {pathOf("folder.lcf"), kPresetAccessError},
-        {"", kPresetFileNotFound},
-    };
-    for (const auto& c : cases) {
-        SharedState state = changedState();
-        const auto loaded = loadPreset(c.path, state);
-        ASSERT_FALSE(loaded) << c.path;
-        EXPECT_EQ(loaded.error().code, c.code) << c.path << ": " << loaded.error().describe();
-        EXPECT_EQ(loaded.error().line, 0);
-        EXPECT_EQ(state, changedState()) << c.path;
+    const std::string preset = (disk / "party.lcf").string();
+    EXPECT_TRUE(savePreset(preset, defaultState()));
+    const std::string oldBytes = readBytes(preset);
+    std::ofstream filler(disk / "filler");
+    while (filler.write(std::string(4096, 'f').data(), 4096)) {
     }
-    SharedState state = changedState();
-    EXPECT_TRUE(loadPreset(pathOf("x.lcf"), state));
-    EXPECT_EQ(state, defaultState());
-}
-
-TEST_F(PresetFileTest, OnlyTheFirstLinesOfAHugeFileAreRead) {
-    std::string bytes = formatPreset(presetValuesFromState(changedState()));
-    bytes += std::string(8 * 1024 * 1024, 'z');
-    writeBytes(pathOf("huge.lcf"), bytes);
-    SharedState state = defaultState();
-    const auto loaded = loadPreset(pathOf("huge.lcf"), state);
-    ASSERT_TRUE(loaded) << loaded.error().describe();
-    EXPECT_EQ(state, changedState());
-
-    // One overlong line within the first 33 is reported, whatever follows.
-    writeBytes(pathOf("long.lcf"), " 50\r\n" + std::string(100000, ' ') + "5\r\n");
-    const auto longLine = loadPreset(pathOf("long.lcf"), state);
-    ASSERT_FALSE(longLine);
-    EXPECT_EQ(longLine.error().line, 2);
-    EXPECT_EQ(longLine.error().code, kPresetNotNumeric);
+    filler.close();
+    for (const auto& [code, reason] :
+         {std::pair{kPresetDiskFull, "No space left"}, {kPresetPermissionDenied, "Read-only"}}) {
+        SCOPED_TRACE(reason);
+        const auto saved = savePreset(preset, changedState());
+        const PresetError error = saved ? PresetError{} : saved.error();
+        EXPECT_EQ(error.code, code);
+        EXPECT_NE(error.reason.find(reason), std::string::npos);
+        EXPECT_EQ(readBytes(preset), oldBytes);
+        EXPECT_EQ(folder_.entries(disk), (std::set<std::string>{"filler", "party.lcf"}));
+        SharedState loaded = changedState();
+        EXPECT_TRUE(loadPreset(preset, loaded));
+        EXPECT_EQ(loaded, defaultState());
+        EXPECT_EQ(::mount("tmpfs", disk.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    }
+    ::umount2(disk.c_str(), MNT_DETACH);
 }
 
 }  // namespace

@@ -1,10 +1,18 @@
 #pragma once
 
+#include <gtest/gtest.h>
+#include <QAbstractButton>
+#include <QAction>
 #include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QSlider>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <cstdint>
+#include <functional>
+#include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -13,8 +21,12 @@
 #include "support/FakeSoundInput.h"
 #include "support/VirtualTimerPort.h"
 #include "ui/Form1.h"
-#include "ui/widgets/LevelBar.h"
 #include "ui/UserDialogs.h"
+
+// Readable values in test failure messages.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace kalindor::ui::test {
 
@@ -51,58 +63,98 @@ class ScriptedDialogs final : public UserDialogs {
     QStringList filters;
 };
 
-// How often the fake input was asked to do one thing.
-inline int callCount(const kalindor::test::FakeSoundInput& input,
-                     kalindor::test::FakeSoundInput::Call call) {
-    int count = 0;
-    for (const auto made : input.calls) {
-        count += made == call ? 1 : 0;
+// Virtual timers that also keep the timers they made, in creation order: the engine makes
+// Timer1, Timer2, Timer3 and then the capture's wait timer. Owned by their creators.
+class TimerLog final : public TimerPort {
+  public:
+    std::unique_ptr<Timer> createTimer(std::function<void()> onTick) override {
+        auto timer = clock.createTimer(std::move(onTick));
+        created.push_back(timer.get());
+        return timer;
     }
-    return count;
-}
+    std::int64_t nowMs() const override { return clock.nowMs(); }
 
-// One window with its fakes, as the program builds it.
+    kalindor::test::VirtualTimerPort clock;
+    std::vector<Timer*> created;
+};
+
+// One window with its fakes, as the program builds it. Controls, menu items and dialogs are
+// found by their fixed object names ("Slider3_0", "mnuOpen", "Form2").
 struct WindowRig {
+    template <typename T = QObject>
+    T* find(const QString& name) const {
+        return window.findChild<T*>(name);
+    }
+    // Every control's shown value as "name=value" (slider positions, check marks of check
+    // boxes, option buttons and menu items, titles of menus, texts of labels, other buttons and
+    // menu items), in the window or in the dialog named.
+    QStringList controls(const QString& dialog = {}) const {
+        const QObject* root = dialog.isEmpty() ? &window : find(dialog);
+        QStringList shown;
+        for (const QObject* object : root->findChildren<QObject*>()) {
+            const char* property = qobject_cast<const QAbstractSlider*>(object) ? "value"
+                                   : object->property("checkable").toBool()     ? "checked"
+                                   : qobject_cast<const QMenu*>(object)         ? "title"
+                                   : object->property("text").isValid()         ? "text"
+                                                                                : nullptr;
+            if (property != nullptr) {
+                shown << object->objectName() + "=" + object->property(property).toString();
+            }
+        }
+        return shown;
+    }
+    // The entries of `expected` that controls(dialog) does not show.
+    QStringList missing(const QStringList& expected, const QString& dialog = {}) const {
+        const QStringList shown = controls(dialog);
+        QStringList absent = expected;
+        absent.removeIf([&](const QString& entry) { return shown.contains(entry); });
+        return absent;
+    }
+    // Moves sliders, each given as "name=position", in the window or in the dialog named.
+    void set(const QStringList& positions, const QString& dialog = {}) const {
+        const QObject* root = dialog.isEmpty() ? &window : find(dialog);
+        for (const QString& entry : positions) {
+            root->findChild<QSlider*>(entry.section('=', 0, 0))
+                ->setValue(entry.section('=', 1).toInt());
+        }
+    }
+    void trigger(const QString& action) const { find<QAction>(action)->trigger(); }
+    void click(const QString& button) const { find<QAbstractButton>(button)->click(); }
+    Timer& timer(int number) const { return *timers.created.at(number - 1); }
+
     SharedState state;
     kalindor::test::FakeLightDevice device;
-    kalindor::test::VirtualTimerPort timers;
+    TimerLog timers;
     kalindor::test::FakeSoundInput input;
     ScriptedDialogs dialogs;
     Form1 window{state, input, device, timers, dialogs};
 };
 
-// Writes bytes to a file and returns its path.
+// A test with a freshly loaded window (the QApplication is made by UiTestMain.cpp).
+class WindowTest : public ::testing::Test {
+  protected:
+    WindowTest() { rig->window.commands().load({}); }
+    std::unique_ptr<WindowRig> rig = std::make_unique<WindowRig>();
+};
+
+// Writes bytes to a file in `dir` and returns its path.
 inline QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        return QString();
+    QFile file(dir.filePath(name));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        file.write(bytes);
     }
-    file.write(bytes);
-    return path;
+    return file.fileName();
 }
 
 // A preset with every setting away from its start-up value: scan 70, decay 3, AGC on,
 // channel ch threshold 2, gain 20, frequency 100 + ch, noise filter 80, histogram, linear X,
 // linear Y, AGC speed 7000, port 632.
 inline QByteArray unusualPreset() {
-    QByteArray text;
-    auto line = [&text](int value) { text += " " + QByteArray::number(value) + " \r\n"; };
-    line(70);
-    line(3);
-    line(1);
+    QByteArray text = " 70 \r\n 3 \r\n 1 \r\n";
     for (int ch = 0; ch < kChannelCount; ++ch) {
-        line(2);
-        line(20);
-        line(100 + ch);
+        text += " 2 \r\n 20 \r\n " + QByteArray::number(100 + ch) + " \r\n";
     }
-    line(80);
-    line(0);
-    line(0);
-    line(0);
-    line(7000);
-    line(632);
-    return text;
+    return text + " 80 \r\n 0 \r\n 0 \r\n 0 \r\n 7000 \r\n 632 \r\n";
 }
 
 }  // namespace kalindor::ui::test
