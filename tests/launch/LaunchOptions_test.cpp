@@ -9,45 +9,73 @@
 namespace kalindor {
 namespace {
 
-LaunchParse parse(std::vector<std::string> args, LaunchProgram program = LaunchProgram::kWindow) {
-    return parseLaunchOptions(args, program);
-}
-
-TEST(LaunchOptions, DefaultsWithoutArguments) {
-    const LaunchParse result = parse({});
-    ASSERT_TRUE(result.ok()) << result.error;
+// Options may stand anywhere, as "--opt value" or "--opt=value", and never join the preset
+// text; other arguments keep their inner blanks and single dashes.
+TEST(LaunchOptions, OptionsAndPresetText) {
+    LaunchParse result = parseLaunchOptions(std::vector<std::string>{}, LaunchProgram::kWindow);
+    EXPECT_TRUE(result.ok());
     EXPECT_EQ(result.options.input, "default");
     EXPECT_EQ(result.options.device, DeviceChoice::kUsb);
     EXPECT_EQ(result.options.usbVendorId, 0x03EB);
     EXPECT_EQ(result.options.usbProductId, 0x21FF);
-    EXPECT_FALSE(result.options.helpRequested);
-    EXPECT_EQ(result.options.commandText, "");
-    EXPECT_TRUE(result.options.command.path.empty());
     EXPECT_FALSE(result.options.runForMs);
-}
 
-TEST(LaunchOptions, OptionsMayStandAnywhereAndNeverJoinThePresetText) {
-    const LaunchParse result = parse(
-        {"--device", "sim", "my", "file.lcf", "--input=monitor", "start", "--usb-id=16c0:05DC"});
-    ASSERT_TRUE(result.ok()) << result.error;
+    result = parseLaunchOptions(
+        std::vector<std::string>{"--device", "sim", "-odd  name.lcf", "--input=/a b.wav", "starth",
+                                 "--usb-id=16c0:05DC"},
+        LaunchProgram::kWindow);
+    EXPECT_TRUE(result.ok()) << result.error;
     EXPECT_EQ(result.options.device, DeviceChoice::kSim);
-    EXPECT_EQ(result.options.input, "monitor");
+    EXPECT_EQ(result.options.input, "/a b.wav");
     EXPECT_EQ(result.options.usbVendorId, 0x16C0);
     EXPECT_EQ(result.options.usbProductId, 0x05DC);
-    EXPECT_EQ(result.options.commandText, "my file.lcf start");
-    EXPECT_EQ(result.options.command.FName, "my file.lcf ");
-    EXPECT_EQ(result.options.command.path, "my file.lcf");
-    EXPECT_TRUE(result.options.command.StartRequested);
-    EXPECT_FALSE(result.options.command.HideRequested);
-}
-
-TEST(LaunchOptions, ArgumentsKeepTheirInnerBlanksAndSingleDashes) {
-    const LaunchParse result = parse({"-odd  name.lcf", "--input", "/music/a b.wav", "starth"});
-    ASSERT_TRUE(result.ok()) << result.error;
-    EXPECT_EQ(result.options.input, "/music/a b.wav");
     EXPECT_EQ(result.options.commandText, "-odd  name.lcf starth");
     EXPECT_EQ(result.options.command.path, "-odd  name.lcf");
+    EXPECT_TRUE(result.options.command.StartRequested);
     EXPECT_TRUE(result.options.command.HideRequested);
+
+    result = parseLaunchOptions(std::vector<std::string>{"x.lcf", "--help", "--bogus"},
+                                LaunchProgram::kWindow);
+    EXPECT_TRUE(result.ok()) << result.error;
+    EXPECT_TRUE(result.options.helpRequested);
+    EXPECT_EQ(launchOptionsHelp(LaunchProgram::kWindow).find("--for"), std::string::npos);
+    EXPECT_NE(launchOptionsHelp(LaunchProgram::kCliRun).find("--effect-speed"), std::string::npos);
+}
+
+TEST(LaunchOptions, RunOptionsSetTheAutomaton) {
+    const struct {
+        std::vector<std::string> args;
+        int noSignalSeconds;
+        std::int16_t effectKind;
+        bool disabled;
+        int intervalMs;
+    } rows[] = {
+        {{"--no-signal=10", "--effects", "wave", "--effect-speed", "3"},
+         10,
+         kRunningWave,
+         false,
+         300},
+        {{"--effects=off"}, 1, kRunningFire, true, 1000},
+        {{"--effects", "random"}, 1, kRandomEffect, false, 1000},
+        {{"--effects", "fire", "--effect-speed", "1"}, 1, kRunningFire, false, 100},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.args.back());
+        const LaunchParse result = parseLaunchOptions(row.args, LaunchProgram::kCliRun);
+        EXPECT_TRUE(result.ok()) << result.error;
+        SharedState state;
+        applyStartupDefaults(state);
+        state.AutomatonDisabled = !row.disabled;
+        applyAutomatonOptions(result.options, state);
+        EXPECT_EQ(state.NoSignalSeconds, row.noSignalSeconds);
+        EXPECT_EQ(state.EffectKind, row.effectKind);
+        EXPECT_EQ(state.AutomatonDisabled, row.disabled);
+        EXPECT_EQ(state.EffectIntervalMs, row.intervalMs);
+    }
+    const LaunchParse result = parseLaunchOptions(std::vector<std::string>{"--for", "2.5", "p.lcf"},
+                                                  LaunchProgram::kCliRun);
+    EXPECT_EQ(result.options.runForMs, 2500);
+    EXPECT_EQ(result.options.command.path, "p.lcf");
 }
 
 TEST(LaunchOptions, UsageErrorsNameTheOption) {
@@ -58,10 +86,10 @@ TEST(LaunchOptions, UsageErrorsNameTheOption) {
     } cases[] = {
         {{"--bogus"}, "unknown option '--bogus'"},
         {{"x.lcf", "--"}, "unknown option '--'"},
-        {{"--input"}, "--input needs a value"},
-        {{"--input", "--device", "sim"}, "--input needs a value"},
-        {{"--input="}, "--input"},
-        {{"--device", "serial"}, "invalid value 'serial' for --device"},
+        {{"--input"}, "option --input needs a value"},
+        {{"--input", "--device", "sim"}, "option --input needs a value"},
+        {{"--input="}, "invalid value '' for --input"},
+        {{"--device", "serial"}, "invalid value 'serial' for --device (expected usb, sim or none)"},
         {{"--device=USB"}, "--device"},
         {{"--usb-id", "03EB"}, "--usb-id"},
         {{"--usb-id", "03EB:"}, "--usb-id"},
@@ -76,58 +104,19 @@ TEST(LaunchOptions, UsageErrorsNameTheOption) {
         {{"--for", "abc"}, "--for", LaunchProgram::kCliRun},
         {{"--for", "1e3"}, "--for", LaunchProgram::kCliRun},
         {{"--for", "1000000000"}, "--for", LaunchProgram::kCliRun},
-        {{"--no-signal", "0"}, "--no-signal", LaunchProgram::kCliRun},
+        {{"--no-signal", "0"}, "invalid value '0' for --no-signal", LaunchProgram::kCliRun},
         {{"--no-signal", "11"}, "--no-signal", LaunchProgram::kCliRun},
         {{"--no-signal", "1.5"}, "--no-signal", LaunchProgram::kCliRun},
         {{"--effects", "strobe"}, "--effects", LaunchProgram::kCliRun},
         {{"--effect-speed", "0"}, "--effect-speed", LaunchProgram::kCliRun},
         {{"--effect-speed", "11"}, "--effect-speed", LaunchProgram::kCliRun},
-        {{"--effect-speed"}, "--effect-speed", LaunchProgram::kCliRun},
     };
     for (const auto& c : cases) {
-        const LaunchParse result = parse(c.args, c.program);
-        ASSERT_FALSE(result.ok()) << c.message;
-        EXPECT_NE(result.error.find(c.message), std::string::npos)
-            << "got '" << result.error << "', expected '" << c.message << "'";
+        SCOPED_TRACE(c.args.back());
+        const LaunchParse result = parseLaunchOptions(c.args, c.program);
+        EXPECT_FALSE(result.ok());
+        EXPECT_NE(result.error.find(c.message), std::string::npos) << result.error;
     }
-}
-
-TEST(LaunchOptions, HelpEndsParsing) {
-    const LaunchParse result = parse({"x.lcf", "--help", "--bogus"});
-    ASSERT_TRUE(result.ok()) << result.error;
-    EXPECT_TRUE(result.options.helpRequested);
-    EXPECT_NE(launchOptionsHelp(LaunchProgram::kWindow).find("--usb-id"), std::string::npos);
-    EXPECT_EQ(launchOptionsHelp(LaunchProgram::kWindow).find("--for"), std::string::npos);
-    EXPECT_NE(launchOptionsHelp(LaunchProgram::kCliRun).find("--effect-speed"), std::string::npos);
-}
-
-TEST(LaunchOptions, RunOptionsSetTheAutomaton) {
-    const LaunchParse result = parse(
-        {"--for", "2.5", "--no-signal=10", "--effects", "wave", "--effect-speed", "3", "p.lcf"},
-        LaunchProgram::kCliRun);
-    ASSERT_TRUE(result.ok()) << result.error;
-    EXPECT_EQ(result.options.runForMs, 2500);
-    EXPECT_EQ(result.options.command.path, "p.lcf");
-    SharedState state;
-    applyStartupDefaults(state);
-    applyAutomatonOptions(result.options, state);
-    EXPECT_EQ(state.NoSignalSeconds, 10);
-    EXPECT_EQ(state.EffectKind, kRunningWave);
-    EXPECT_EQ(state.EffectIntervalMs, 300);
-    EXPECT_FALSE(state.AutomatonDisabled);
-
-    const LaunchParse off = parse({"--effects=off"}, LaunchProgram::kCliRun);
-    ASSERT_TRUE(off.ok()) << off.error;
-    applyAutomatonOptions(off.options, state);
-    EXPECT_TRUE(state.AutomatonDisabled);
-    EXPECT_EQ(state.NoSignalSeconds, 1);
-    EXPECT_EQ(state.EffectIntervalMs, 1000);
-
-    const LaunchParse random = parse({"--effects", "random"}, LaunchProgram::kCliRun);
-    ASSERT_TRUE(random.ok());
-    applyAutomatonOptions(random.options, state);
-    EXPECT_EQ(state.EffectKind, kRandomEffect);
-    EXPECT_FALSE(state.AutomatonDisabled);
 }
 
 }  // namespace
