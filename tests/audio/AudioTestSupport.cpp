@@ -1,8 +1,6 @@
 #include "AudioTestSupport.h"
 
 #include <fcntl.h>
-#include <signal.h>
-#include <sndfile.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,30 +14,10 @@
 #include <stdexcept>
 #include <thread>
 
+#include "core/MonotonicClock.h"
+#include "support/TestFiles.h"
+
 namespace kalindor::audiotest {
-
-std::int64_t monotonicMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-void sleepMs(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-ChildProcess::~ChildProcess() {
-    if (running()) {
-        terminate(SIGKILL);
-    }
-}
 
 void ChildProcess::start(const std::vector<std::string>& argv, const std::string& outPath,
                          const std::string& errPath) {
@@ -54,14 +32,13 @@ void ChildProcess::start(const std::vector<std::string>& argv, const std::string
             ::_exit(127);
         }
         ::setpgid(0, 0);
-        const int out = ::open(outPath.empty() ? "/dev/null" : outPath.c_str(),
-                               O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = ::open(errPath.empty() ? "/dev/null" : errPath.c_str(),
-                               O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int in = ::open("/dev/null", O_RDONLY);
-        ::dup2(in, STDIN_FILENO);
-        ::dup2(out, STDOUT_FILENO);
-        ::dup2(err, STDERR_FILENO);
+        ::dup2(::open("/dev/null", O_RDONLY), STDIN_FILENO);
+        ::dup2(::open(outPath.empty() ? "/dev/null" : outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                      0644),
+               STDOUT_FILENO);
+        ::dup2(::open(errPath.empty() ? "/dev/null" : errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                      0644),
+               STDERR_FILENO);
         std::vector<char*> args;
         for (const std::string& arg : argv) {
             args.push_back(const_cast<char*>(arg.c_str()));
@@ -74,60 +51,39 @@ void ChildProcess::start(const std::vector<std::string>& argv, const std::string
 }
 
 int ChildProcess::wait(int timeoutMs) {
-    if (!running()) {
-        return status_;
-    }
-    const std::int64_t deadline = monotonicMs() + timeoutMs;
-    for (;;) {
+    for (const std::int64_t deadline = monotonicMs() + timeoutMs; running();) {
         int status = 0;
         if (::waitpid(pid_, &status, WNOHANG) == pid_) {
             pid_ = -1;
             status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            return status_;
-        }
-        if (monotonicMs() >= deadline) {
+        } else if (monotonicMs() >= deadline) {
             return -1;
+        } else {
+            sleepMs(5);
         }
-        sleepMs(5);
     }
+    return status_;
 }
 
 void ChildProcess::terminate(int signal) {
-    if (!running()) {
-        return;
-    }
-    ::kill(pid_, signal);
-    if (wait(3000) < 0) {
-        ::kill(pid_, SIGKILL);
-        wait(3000);
+    if (running()) {
+        ::kill(pid_, signal);
+        if (wait(3000) < 0) {
+            ::kill(pid_, SIGKILL);
+            wait(3000);
+        }
     }
 }
 
 int runCommand(const std::vector<std::string>& argv, int timeoutMs, std::string* out) {
-    TempFolder folder;
+    const test::TempFolder folder;
     ChildProcess child;
-    child.start(argv, folder.file("out"));
+    child.start(argv, folder.path("out"));
     const int status = child.wait(timeoutMs);
-    if (status < 0) {
-        child.terminate(SIGKILL);
-    }
     if (out != nullptr) {
-        *out = readFile(folder.file("out"));
+        *out = test::readBytes(folder.path("out"));
     }
     return status;
-}
-
-TempFolder::TempFolder() {
-    char pattern[] = "/tmp/kalindor-audio.XXXXXX";
-    if (::mkdtemp(pattern) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
-    }
-    path_ = pattern;
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
 }
 
 PrivatePulseServer::PrivatePulseServer() {
@@ -137,38 +93,31 @@ PrivatePulseServer::PrivatePulseServer() {
         return;
     }
     folder_ = pattern;
-    const std::string socket = folder_ + "/native";
-    {
-        std::ofstream config(folder_ + "/server.pa");
-        config << "load-module module-native-protocol-unix socket=" << socket
-               << " auth-anonymous=1\n"
-               << "load-module module-null-sink sink_name=" << kSink << " rate=32000 channels=1\n"
-               << "set-default-sink " << kSink << "\n"
-               << "set-default-source " << kSink << ".monitor\n";
-    }
+    std::ofstream(folder_ + "/server.pa")
+        << "load-module module-native-protocol-unix socket=" << folder_
+        << "/native auth-anonymous=1\nload-module module-null-sink sink_name=" << kSink
+        << " rate=32000 channels=1\nset-default-sink " << kSink << "\nset-default-source " << kSink
+        << ".monitor\n";
     // Everything the server and its clients look at lives in the folder. As root the server
     // needs its own runtime path (it would otherwise insist on the system instance's).
-    ::setenv("HOME", folder_.c_str(), 1);
-    ::setenv("XDG_RUNTIME_DIR", folder_.c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", folder_.c_str(), 1);
+    for (const char* name : {"HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME"}) {
+        ::setenv(name, folder_.c_str(), 1);
+    }
     ::setenv("PULSE_RUNTIME_PATH", (folder_ + "/runtime").c_str(), 1);
     ::setenv("PULSE_STATE_PATH", (folder_ + "/state").c_str(), 1);
-    ::setenv("PULSE_SERVER", ("unix:" + socket).c_str(), 1);
+    ::setenv("PULSE_SERVER", ("unix:" + folder_ + "/native").c_str(), 1);
     ::setenv("PULSE_COOKIE", (folder_ + "/cookie").c_str(), 1);
-
-    // Run in the foreground as our child (not daemonized), so it is reaped here and dies
-    // with this program.
+    // In the foreground as our child (not daemonized), so it is reaped here and dies with us.
     server_.start({"pulseaudio", "-n", "-F", folder_ + "/server.pa", "--daemonize=no",
                    "--exit-idle-time=-1", "--disallow-exit", "--log-target=stderr"},
                   "", folder_ + "/server.log");
-    const std::int64_t deadline = monotonicMs() + 10000;
-    while (runCommand({"pactl", "info"}, 2000) != 0) {
+    for (const std::int64_t deadline = monotonicMs() + 10000;
+         runCommand({"pactl", "info"}, 2000) != 0; sleepMs(50)) {
         if (monotonicMs() > deadline || server_.wait(0) >= 0) {
-            error_ =
-                "the private PulseAudio server did not start: " + readFile(folder_ + "/server.log");
+            error_ = "the private PulseAudio server did not start: " +
+                     test::readBytes(folder_ + "/server.log");
             return;
         }
-        sleepMs(50);
     }
     keeper_.start({"pacat", "--playback", "--latency-msec=20", "-d", kSink, "/dev/zero"});
     sleepMs(2500);
@@ -177,50 +126,25 @@ PrivatePulseServer::PrivatePulseServer() {
 PrivatePulseServer::~PrivatePulseServer() {
     keeper_.terminate(SIGTERM);
     server_.terminate(SIGTERM);
-    if (!folder_.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
 }
 
-void PrivatePulseServer::kill() {
-    server_.terminate(SIGKILL);
-}
-
-void writeWav(const std::string& path, const std::vector<float>& samples, int rateHz) {
-    SF_INFO info{};
-    info.samplerate = rateHz;
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (file == nullptr) {
-        throw std::runtime_error("cannot write " + path);
-    }
-    sf_write_float(file, samples.data(), static_cast<sf_count_t>(samples.size()));
-    sf_close(file);
-}
-
-void appendTone(std::vector<float>& samples, double frequencyHz, double amplitude, int ms,
-                int rateHz) {
-    const int count = ms * rateHz / 1000;
-    const int edge = rateHz / 100;
+void appendTone(std::vector<float>& samples, double frequencyHz, double amplitude, int ms) {
+    constexpr int kRate = 32000;
+    constexpr int kEdge = kRate / 100;
+    const int count = ms * kRate / 1000;
     for (int i = 0; i < count; ++i) {
-        double gain = 1.0;
-        if (i < edge) {
-            gain = 0.5 - 0.5 * std::cos(M_PI * i / edge);
-        } else if (i >= count - edge) {
-            gain = 0.5 - 0.5 * std::cos(M_PI * (count - 1 - i) / edge);
-        }
-        const double value =
-            frequencyHz > 0.0 ? amplitude * gain * std::sin(2.0 * M_PI * frequencyHz * i / rateHz)
-                              : 0.0;
-        samples.push_back(static_cast<float>(value));
+        const int fromEdge = std::min(i, count - 1 - i);
+        const double gain = fromEdge < kEdge ? 0.5 - 0.5 * std::cos(M_PI * fromEdge / kEdge) : 1.0;
+        samples.push_back(
+            static_cast<float>(amplitude * gain * std::sin(2.0 * M_PI * frequencyHz * i / kRate)));
     }
 }
 
 std::vector<PortWrite> readSimLog(const std::string& path) {
     std::vector<PortWrite> writes;
-    std::istringstream lines(readFile(path));
+    std::istringstream lines(test::readBytes(path));
     std::int64_t ms = 0;
     int first = 0;
     int second = 0;
@@ -230,6 +154,10 @@ std::vector<PortWrite> readSimLog(const std::string& path) {
         writes.push_back({ms, ((first >> 2) << 6) | second});
     }
     return writes;
+}
+
+void sleepMs(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 }  // namespace kalindor::audiotest
