@@ -9,7 +9,7 @@ namespace kalindor::test {
 
 // A view that records what it was asked to show.
 class RecordingView final : public PipelineView {
-public:
+  public:
     struct Line {
         float x1, y1, x2, y2;
         Rgb colour;
