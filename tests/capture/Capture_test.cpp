@@ -41,45 +41,35 @@ struct CaptureRig {
     std::unique_ptr<Timer> tick;
 };
 
-TEST(Capture, AReadyBufferIsProcessedWithinTheTick) {
-    CaptureRig rig;
-    rig.startTicking(50);
-    rig.input.deliverFilled(7);
-    rig.timers.advance(50);
-    EXPECT_EQ(rig.processed, (std::vector<std::uint8_t>{7}));
-    EXPECT_EQ(rig.processedAtMs, (std::vector<std::int64_t>{50}));
-    EXPECT_EQ(rig.capture.CaptureBuffer()[255], 7);
-    EXPECT_FALSE(rig.capture.requestOutstanding());
-}
-
-// A tick without a buffer waits on a timer for the time the rest needs, again when that was
-// too early; ticks meanwhile are skipped and take nothing.
-TEST(Capture, AMissingBufferIsAwaitedAndOverlappingTicksAreSkipped) {
+// A ready buffer is processed within its tick; a tick without one waits on a timer for the
+// time the rest needs, again when that was too early; ticks meanwhile are skipped.
+TEST(Capture, TicksTakeReadyBuffersAwaitMissingOnesAndSkipWhileWaiting) {
     CaptureRig rig;
     rig.startTicking(30);
+    rig.input.deliverFilled(7);
     rig.input.readyInMs = 45;
-    rig.timers.advance(60);  // request at 30, skipped tick at 60
+    rig.timers.advance(90);  // processed at 30, request at 60, skipped tick at 90
     rig.input.readyInMs = 8;
-    rig.timers.advance(15);  // the wait ends at 75 with nothing there: waits 8 ms more
-    EXPECT_TRUE(rig.processed.empty());
+    rig.timers.advance(15);  // the wait ends at 105 with nothing there: waits 8 ms more
     EXPECT_TRUE(rig.capture.requestOutstanding());
     rig.input.deliverFilled(3);
     rig.timers.advance(8);
-    EXPECT_EQ(rig.processedAtMs, (std::vector<std::int64_t>{83}));
+    EXPECT_EQ(rig.processed, (std::vector<std::uint8_t>{7, 3}));
+    EXPECT_EQ(rig.processedAtMs, (std::vector<std::int64_t>{30, 113}));
+    EXPECT_EQ(rig.capture.CaptureBuffer()[255], 3);
     EXPECT_FALSE(rig.capture.requestOutstanding());
     EXPECT_EQ(rig.capture.ticksSkipped(), 1u);
-    EXPECT_EQ(rig.capture.ticks(), 2u);
-    EXPECT_EQ(rig.input.takesSucceeded, 1);
-
+    EXPECT_EQ(rig.capture.ticks(), 3u);
+    EXPECT_EQ(rig.input.takesSucceeded, 2);
     // A backend that hands out samples twice shows as overlapping buffers.
     rig.input.deliverFilled(4);
     rig.input.captured -= 100;
     rig.timers.advance(7);
     EXPECT_EQ(rig.capture.buffersOverlapping(), 1u);
-    EXPECT_EQ(rig.capture.buffersProcessed(), 2u);
+    EXPECT_EQ(rig.capture.buffersProcessed(), 3u);
 }
 
-TEST(Capture, StopProcessesTheBufferInFlightOnceAndCloseDropsIt) {
+TEST(Capture, StopProcessesTheBufferInFlightCloseDropsItAndOpenStartsAfresh) {
     CaptureRig rig;
     rig.startTicking(50);
     rig.input.deliverFilled(5);
@@ -105,6 +95,13 @@ TEST(Capture, StopProcessesTheBufferInFlightOnceAndCloseDropsIt) {
     rig.timers.advance(1000);
     EXPECT_EQ(rig.processed.size(), 2u);
     EXPECT_FALSE(rig.capture.inputOpen());
+
+    rig.input.openFailure = "PortAudio: no input device";
+    EXPECT_EQ(rig.capture.open(), rig.input.openFailure);
+    rig.input.calls.clear();
+    rig.capture.CaptureTick();
+    EXPECT_FALSE(rig.capture.requestOutstanding());
+    EXPECT_TRUE(rig.input.calls.empty());
 }
 
 // A source silent for a second, a failure the backend reports and the end of a finite source
@@ -140,15 +137,6 @@ TEST(Capture, ALostSourceIsReportedOnceWithItsReason) {
         rig.timers.advance(500);  // the handler did not stop the ticks: nothing more
         EXPECT_EQ(rig.losses.size(), 1u);
     }
-}
-
-TEST(Capture, AFailedOpenReturnsTheDetailAndTicksDoNothing) {
-    CaptureRig rig;
-    rig.input.openFailure = "PortAudio: no input device";
-    EXPECT_EQ(rig.capture.open(), rig.input.openFailure);
-    rig.capture.CaptureTick();
-    EXPECT_FALSE(rig.capture.requestOutstanding());
-    EXPECT_EQ(rig.input.calls, std::vector<FakeSoundInput::Call>{FakeSoundInput::Call::kOpen});
 }
 
 }  // namespace
