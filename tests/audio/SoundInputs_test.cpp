@@ -1,6 +1,6 @@
-// The sound inputs in real time: a file played as if captured, and live capture from a private
-// PulseAudio server, through kalindor-cli run with the simulated board, whose log shows what
-// the lights did. A source that goes away, or is not there, must end a run with a message.
+// kalindor-cli run in real time with the simulated board, whose log shows what the lights did:
+// a sound file played as if captured, and live capture from a private PulseAudio server. A
+// source that goes away, or is not there, must end a run with a message.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/prctl.h>
@@ -18,7 +18,6 @@
 #include <thread>
 #include <vector>
 
-#include "audio/FileSoundInput.h"
 #include "core/MonotonicClock.h"
 #include "support/TestFiles.h"
 
@@ -26,7 +25,6 @@ namespace kalindor {
 namespace {
 
 const std::string kCli = KALINDOR_CLI_PATH;
-constexpr const char* kOpenFailure = "Невозможно открыть устройство ввода звука.";
 
 void sleepMs(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -202,54 +200,6 @@ Child startRun(const test::TempFolder& folder, std::vector<std::string> options)
     return cli;
 }
 
-// Samples numbered modulo 251 (prime), so that a snapshot shows where in the file it starts.
-std::vector<std::uint8_t> numbered(std::size_t count) {
-    std::vector<std::uint8_t> samples(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        samples[i] = static_cast<std::uint8_t>(i % 251);
-    }
-    return samples;
-}
-
-// Whether the newest snapshot of a numbered file is one unbroken run of it.
-bool takeUnbroken(FileSoundInput& input) {
-    std::array<std::uint8_t, kBufferSamples> snapshot{};
-    bool ok = input.takeBuffer(snapshot.data());
-    for (std::size_t i = 1; i < snapshot.size(); ++i) {
-        ok = ok && snapshot[i] == (snapshot[i - 1] + 1) % 251;
-    }
-    return ok;
-}
-
-// What has played is worked out from the clock, so the counts hold however late the test
-// wakes up: between the times before and after the question.
-TEST(SoundInputs, FilePlaysInRealTimeAndEndsAfterTheLastSample) {
-    FileSoundInput input(numbered(kSampleRate), false);  // 1 s
-    const std::int64_t start = monotonicMs();
-    ASSERT_FALSE(input.open().has_value());
-    const std::int64_t opened = monotonicMs();
-    EXPECT_FALSE(takeUnbroken(input));
-    EXPECT_GT(input.msUntilBufferReady(), 0);
-    EXPECT_LE(input.msUntilBufferReady(), 8);
-    sleepMs(500);
-    const std::int64_t before = monotonicMs();
-    const std::uint64_t played = input.samplesCaptured();
-    const std::int64_t after = monotonicMs();
-    EXPECT_GE(played + 32, static_cast<std::uint64_t>(before - opened) * 32);
-    EXPECT_LE(played, static_cast<std::uint64_t>(after - start + 1) * 32);
-    EXPECT_EQ(input.msUntilBufferReady(), 0);
-    EXPECT_TRUE(takeUnbroken(input));
-    EXPECT_FALSE(takeUnbroken(input));  // taken samples never count again
-    EXPECT_FALSE(input.ended());
-    sleepMs(700);
-    EXPECT_TRUE(input.ended());
-    input.close();
-    EXPECT_TRUE(input.ended());  // closing after the end keeps the end and the count
-    EXPECT_EQ(input.samplesCaptured(), std::uint64_t{kSampleRate});
-    ASSERT_FALSE(input.open().has_value());  // played again from the start
-    EXPECT_FALSE(input.ended());
-}
-
 // A 1001 Hz burst lights channel 3 (start-up point 16); a second later the automaton takes
 // over with running fire (100 ms steps), and the run ends when the file has played.
 TEST(SoundInputs, RunPlaysAFileThenTheAutomatonAndEndsWithTheFile) {
@@ -284,15 +234,14 @@ TEST(SoundInputs, RunPlaysAFileThenTheAutomatonAndEndsWithTheFile) {
                   folder.path("err"));
     EXPECT_EQ(missing.wait(5000), 1);
     const std::string err = test::readBytes(folder.path("err"));
-    EXPECT_NE(err.find(std::string(kOpenFailure) + " "), std::string::npos) << err;
+    EXPECT_NE(err.find("Невозможно открыть устройство ввода звука. "), std::string::npos) << err;
     EXPECT_NE(err.find("nothing.wav"), std::string::npos) << err;
 }
 
-// Each tone lies 1 Hz above the bin of its channel's start-up point: channel 1 = point 4 =
-// bin 2, channel 3 = point 16 = bin 8, channel 6 = point 49 = bin 24. A dropout of the stream
-// on a loaded machine is a click that may light a stray channel for a moment, so the check is
-// on the time lit: each burst's channel most of its second, the others little in all.
-TEST(SoundInputs, LiveToneBurstsLightTheirChannelsUntilTheSourceIsLost) {
+// Live capture from the monitor of the server's sink: the burst lights channel 3 most of its
+// second. A dropout of the stream on a loaded machine is a click that may light a stray
+// channel for a moment, so the others only need to stay dark most of the time.
+TEST(SoundInputs, LiveCaptureLightsTheToneUntilTheSourceIsLost) {
     PrivatePulseServer server;
     ASSERT_TRUE(server.ready);
     const test::TempFolder folder;
@@ -300,57 +249,42 @@ TEST(SoundInputs, LiveToneBurstsLightTheirChannelsUntilTheSourceIsLost) {
     EXPECT_EQ(run({kCli, "inputs"}, &out), 0);
     EXPECT_NE(out.find(std::string(PrivatePulseServer::kSink) + ".monitor\t"), std::string::npos)
         << out;
-    EXPECT_NE(out.find("[monitor]"), std::string::npos) << out;
-    EXPECT_EQ(run({kCli, "run", "--device", "none", "--input", "no_such_source"}), 1);
-
-    writeTones(
-        folder.path("bursts.wav"),
-        {{0, 300}, {251, 1000}, {0, 1300}, {1001, 1000}, {0, 1300}, {3001, 1000}, {0, 1300}});
+    writeTones(folder.path("burst.wav"), {{0, 300}, {1001, 1000}, {0, 1300}});
     Child cli = startRun(folder, {"--effects", "off", "--stats"});
-    EXPECT_EQ(run({"paplay", "-d", PrivatePulseServer::kSink, folder.path("bursts.wav")}), 0);
+    EXPECT_EQ(run({"paplay", "-d", PrivatePulseServer::kSink, folder.path("burst.wav")}), 0);
     cli.stop(SIGINT);
-    const std::string err = test::readBytes(folder.path("err"));
+    std::string err = test::readBytes(folder.path("err"));
     EXPECT_EQ(cli.wait(0), 0) << "SIGINT must end the run cleanly: " << err;
     const auto log = readSimLog(folder.path("log"));
     std::array<std::int64_t, 8> litMs{};
-    std::array<std::int64_t, 8> firstLitMs{};
     for (std::size_t i = 0; i + 1 < log.size(); ++i) {
         for (int ch = 0; ch < 8; ++ch) {
-            if ((log[i].second >> ch) & 1) {
-                firstLitMs[ch] = litMs[ch] == 0 ? log[i].first : firstLitMs[ch];
-                litMs[ch] += log[i + 1].first - log[i].first;
-            }
+            litMs[ch] += ((log[i].second >> ch) & 1) * (log[i + 1].first - log[i].first);
         }
     }
     for (int ch = 0; ch < 8; ++ch) {
-        const bool burst = ch == 1 || ch == 3 || ch == 6;
-        EXPECT_TRUE(burst ? litMs[ch] >= 700 : litMs[ch] <= 300) << ch << ": " << litMs[ch];
+        EXPECT_TRUE(ch == 3 ? litMs[ch] >= 700 : litMs[ch] <= 300) << ch << ": " << litMs[ch];
     }
-    EXPECT_LT(firstLitMs[1], firstLitMs[3]);
-    EXPECT_LT(firstLitMs[3], firstLitMs[6]);
     // A loaded machine may delay ticks (they are never made up), but every tick either got
     // its own buffer or was skipped while one was outstanding, and no two buffers share a
     // sample.
     std::smatch stats;
-    ASSERT_TRUE(std::regex_search(err, stats,
-                                  std::regex("ticks=(\\d+) buffers=(\\d+) skipped-ticks=(\\d+) "
-                                             "overlapping=(\\d+) signal-raises=(\\d+)")))
+    ASSERT_TRUE(std::regex_search(
+        err, stats,
+        std::regex("ticks=(\\d+) buffers=(\\d+) skipped-ticks=(\\d+) overlapping=(\\d+)")))
         << err;
     EXPECT_EQ(std::stol(stats[2]) + std::stol(stats[3]), std::stol(stats[1]));
     EXPECT_GE(std::stol(stats[2]), std::stol(stats[1]) / 2);
     EXPECT_EQ(std::stol(stats[4]), 0);
-    EXPECT_GE(std::stol(stats[5]), 3);
 
     // The source going away ends a run within two seconds, with a message.
     cli = startRun(folder, {"--for", "60"});
-    sleepMs(500);
     EXPECT_EQ(run({"pactl", "unload-module", "module-null-sink"}), 0);
     const std::int64_t lost = monotonicMs();
     EXPECT_EQ(cli.wait(5000), 1);
     EXPECT_LT(monotonicMs() - lost, 2000);
-    EXPECT_EQ(
-        test::readBytes(folder.path("err")).rfind("kalindor-cli: run: the sound input was lost", 0),
-        0u);
+    err = test::readBytes(folder.path("err"));
+    EXPECT_EQ(err.rfind("kalindor-cli: run: the sound input was lost", 0), 0u) << err;
 }
 
 }  // namespace

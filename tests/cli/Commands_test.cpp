@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -10,36 +11,27 @@
 namespace kalindor {
 namespace {
 
-// A cosine of `amplitude` sample units on FFT bin `bin` (bin * 125 Hz): phase 0 lands on the
-// bin's real part (point 2 * bin), kSine on its imaginary part (point 2 * bin + 1); bin 128
-// is point 1.
-struct Tone {
-    int bin;
-    double amplitude;
-    double phase = 0.0;
-};
-constexpr double kSine = M_PI / 2;
-
-// Eight snapshots: snapshot k is the tones of row k (silence when none), repeated over one
-// tick's `stride` samples so that every analysed snapshot starts at the row's phase 0.
+// Eight snapshots, each of one tick's `stride` samples (the last one only 256, so that it ends
+// exactly at the end of the recording). Snapshot k holds the cosines of the rows {k, bin,
+// amplitude in sample units, phase}, each starting at its phase: phase 0 lands on the bin's
+// real part (point 2 * bin), pi/2 on its imaginary part (point 2 * bin + 1); bin 128 is point
+// 1. Snapshots 1 and 5 are silence.
 std::string recording(std::size_t stride) {
-    const std::vector<std::vector<Tone>> rows = {{{8, 100}, {12, 40, kSine}, {128, 20}},
-                                                 {},
-                                                 {{2, 3}, {128, 127}},
-                                                 {{18, 1}, {24, 60, kSine}, {32, 9}},
-                                                 {{8, 6}, {4, 50, kSine}, {127, 30, kSine}},
-                                                 {},
-                                                 {{8, 127}, {32, 120}},
-                                                 {{128, 2}, {12, 5, kSine}}};
+    constexpr double kSine = M_PI / 2;
+    const double tones[][4] = {{0, 8, 100, 0},     {0, 12, 40, kSine},  {0, 128, 20, 0},
+                               {2, 2, 3, 0},       {2, 128, 127, 0},    {3, 18, 1, 0},
+                               {3, 24, 60, kSine}, {3, 32, 9, 0},       {4, 8, 6, 0},
+                               {4, 4, 50, kSine},  {4, 127, 30, kSine}, {6, 8, 127, 0},
+                               {6, 32, 120, 0},    {7, 128, 2, 0},      {7, 12, 5, kSine}};
     std::string bytes;
-    for (const auto& tones : rows) {
-        // The last snapshot ends exactly at the end of the recording.
-        for (std::size_t n = 0; n < (&tones == &rows.back() ? 256 : stride); ++n) {
+    for (int k = 0; k < 8; ++k) {
+        for (std::size_t n = 0; n < (k == 7 ? 256 : stride); ++n) {
             double x = 128.0;
-            for (const Tone& tone : tones) {
-                x += tone.amplitude *
-                     std::cos(2.0 * M_PI * tone.bin * static_cast<double>(n % 256) / 256.0 -
-                              tone.phase);
+            for (const auto& [row, bin, amplitude, phase] : tones) {
+                if (row == k) {
+                    x += amplitude *
+                         std::cos(2.0 * M_PI * bin * static_cast<double>(n % 256) / 256.0 - phase);
+                }
             }
             bytes += static_cast<char>(
                 static_cast<std::uint8_t>(std::clamp(std::floor(x + 0.5), 0.0, 255.0)));
@@ -156,6 +148,7 @@ TEST_F(CommandsTest, FailuresExitWithOneLineNamingTheCause) {
     const std::string raw = file("quiet.u8", std::string(1000, '\x80'));
     const std::string bad = file("bad.lcf", " 50\n 5\n 1\n 5\n 31\n 300\n");
     const std::string broken = file("broken.lcf", "x\r\n");
+    std::filesystem::create_directory(folder.path("dir.u8"));  // opens, but cannot be read
     const struct {
         std::vector<std::string> args;
         int status;
@@ -163,6 +156,7 @@ TEST_F(CommandsTest, FailuresExitWithOneLineNamingTheCause) {
     } cases[] = {
         {{"analyze", folder.path("missing.wav")}, 1, "analyze: cannot open " + folder.path("m")},
         {{"analyze", flac}, 1, flac},
+        {{"analyze", folder.path("dir.u8")}, 1, "cannot read " + folder.path("dir.u8")},
         {{"analyze", "--preset", broken, raw}, 1, "analyze: cannot read preset '" + broken},
         {{"analyze"}, 2, "analyze: missing AUDIO"},
         {{"analyze", "--tick", "0", raw}, 2, "analyze: --tick"},
