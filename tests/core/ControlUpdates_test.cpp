@@ -41,23 +41,5 @@ TEST(ControlUpdates, PositionsGiveLabelAndEngineValue) {
     EXPECT_EQ(state, before);
 }
 
-TEST(ControlUpdates, ResetRestoresDefaultsButKeepsScanPeriodAgcAndNoiseFilter) {
-    SharedState state;
-    applyStartupDefaults(state);
-    setScanPeriod(state, 70);
-    state.AgcEnabled = true;
-    setNoiseFilter(state, 60);
-    state.XScaleLog = false;
-    setGain(state, 3, 2);
-    state.AgcSpeed = 9000;
-    resetSettings(state);
-    EXPECT_EQ(state.ScanPeriodMs, 70);
-    EXPECT_TRUE(state.AgcEnabled);
-    EXPECT_EQ(state.NoiseFilterPosition, 60);
-    EXPECT_TRUE(state.XScaleLog);
-    EXPECT_EQ(state.ChannelGain[3], 1.0f);
-    EXPECT_EQ(state.AgcSpeed, 5000);
-}
-
 }  // namespace
 }  // namespace kalindor

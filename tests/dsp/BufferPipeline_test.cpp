@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -11,17 +13,31 @@
 #include "support/RecordingView.h"
 #include "support/SampleBuffers.h"
 
-// What the pipeline draws; the values it computes are checked end to end against a worked
-// reference by the CLI's analyze test.
+// The level chain at its boundaries and what the pipeline draws; the values the pipeline
+// computes from a recording are checked end to end against a worked reference by the CLI's
+// analyze test.
 namespace kalindor {
 namespace {
 
+using test::FakeLightDevice;
 using test::RecordingView;
 
 class BufferPipelineTest : public ::testing::Test {
   protected:
     BufferPipelineTest() { applyStartupDefaults(state); }
 
+    // One buffer through the level chain alone, in which point p has the held level
+    // levels[p] (0 elsewhere).
+    void runBuffer(const std::map<int, float>& levels = {}) {
+        std::array<std::uint8_t, 256> channels{};
+        channelsByPoint(state, channels);
+        chain.startBuffer();
+        for (int p = 1; p <= 255; ++p) {
+            const auto it = levels.find(p);
+            chain.pointStep(p, it == levels.end() ? 0.0f : it->second, channels[p]);
+        }
+        chain.outputStep();
+    }
     // The last buffer's lines that are channel markers (full-height verticals), or the others.
     std::vector<RecordingView::Line> lines(bool markers) const {
         std::vector<RecordingView::Line> found;
@@ -35,14 +51,99 @@ class BufferPipelineTest : public ::testing::Test {
 
     SharedState state;
     RecordingView view;
-    test::FakeLightDevice device;
+    FakeLightDevice device;
+    LevelChain chain{state, view, device};
     BufferPipeline pipeline{state, view, device};
 };
+
+// Channel 2 at its start-up threshold 0.55 * 255 = 140.25 (as a float product), one buffer per
+// row in order: the bar rounds halves to even and is touched only when its value changes.
+TEST_F(BufferPipelineTest, ThresholdIsInclusiveAndBarsRoundHalvesToEven) {
+    const float below = std::nextafter(140.25f, 0.0f);
+    const struct {
+        float level;
+        int bar;
+        bool lit;
+        bool barTouched;
+    } rows[] = {{0.0f, 0, false, false},     {140.25f, 140, true, true}, {below, 140, false, true},
+                {140.0f, 140, false, false}, {2.5f, 2, false, true},     {3.5f, 4, false, true},
+                {4.0f, 4, false, false},     {4.25f, 4, false, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.level);
+        const int updates = view.barUpdates;
+        runBuffer({{state.ChannelFrequency[2], row.level}});
+        EXPECT_EQ(view.bars[2], row.bar);
+        EXPECT_EQ(view.barUpdates - updates, row.barTouched ? 1 : 0);
+        EXPECT_EQ(chain.lightPattern(), row.lit ? 4 : 0);
+        EXPECT_EQ(view.lamps[2], row.lit ? kYellow : kBlack);
+    }
+}
+
+TEST_F(BufferPipelineTest, AgcPeakIsPreGainAnEmptyPeriodGives178Point5AndCountsOnlyWhileOn) {
+    state.AgcEnabled = true;
+    state.AgcSpeed = 255;  // one update at the end of every buffer
+    setGain(state, 0, 1);  // 4.0: the peak must not see it
+    const int p = state.ChannelFrequency[0];
+    runBuffer({{p, 50.0f}});
+    EXPECT_FLOAT_EQ(chain.agcGain(), 255.0f / 50.0f * 0.7f);
+    EXPECT_EQ(chain.lightPattern(), 0);  // gain 0 until that first update
+
+    runBuffer({{p, 50.0f}});  // e = 3.57 * 200 lights white and fills the bar
+    EXPECT_EQ(chain.lightPattern(), 1);
+    EXPECT_EQ(view.lamps[0], kWhite);
+    EXPECT_EQ(view.bars[0], 255);
+    runBuffer();
+    EXPECT_FLOAT_EQ(chain.agcGain(), 178.5f);
+    EXPECT_EQ(view.lamps[0], kBlack);
+
+    state.AgcSpeed = 5000;
+    state.AgcEnabled = false;
+    runBuffer({{p, 10.0f}});
+    EXPECT_EQ(chain.agcCounter(), 0);
+    state.AgcEnabled = true;
+    runBuffer({{p, 10.0f}});
+    EXPECT_EQ(chain.agcCounter(), 255);
+    state.AgcEnabled = false;
+    runBuffer({{p, 10.0f}});
+    EXPECT_EQ(chain.agcCounter(), 255);
+    EXPECT_FLOAT_EQ(chain.agcGain(), 178.5f);
+}
+
+// One buffer per row, every channel at threshold 0 (lit) or above its silent level (dark).
+TEST_F(BufferPipelineTest, ChangedPatternsAreWrittenProbedAndSignalled) {
+    const struct {
+        std::uint8_t pattern;
+        bool connected;
+        bool written;
+        bool signal;
+    } rows[] = {{0, true, false, false},  {5, true, true, true},   {5, true, false, false},
+                {64, true, true, true},   {128, true, true, true}, {63, true, true, true},
+                {192, false, true, true}, {0, false, true, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(int{row.pattern});
+        for (int ch = 0; ch < kChannelCount; ++ch) {
+            state.ChannelThreshold[ch] = (row.pattern >> ch) & 1 ? 0.0f : 0.05f;
+        }
+        device.connected = row.connected;
+        device.calls.clear();
+        state.SignalSeen = false;
+        runBuffer();
+        EXPECT_EQ(state.SignalSeen, row.signal);
+        using Call = FakeLightDevice::Call;
+        const std::vector<Call> expected = {{Call::kOut, portBytesForPattern(row.pattern)},
+                                            {Call::kInfra, {}}};
+        EXPECT_EQ(device.calls, row.written ? expected : std::vector<Call>{});
+        if (row.written) {
+            EXPECT_EQ(view.connected, row.connected);
+        }
+    }
+    EXPECT_EQ(view.statusUpdates, 6);
+}
 
 // Linear X, logarithmic Y. An impulse of one sample unit makes every point at most 1 in
 // magnitude, so no fresh value is positive: the polygon draws it on or below the baseline, the
 // held value is clamped at 0 after drawing, and each next segment restarts at y = p.
-TEST_F(BufferPipelineTest, LinearPolygonRestartsAtThePointAndMarkersPrecedeTheirPoint) {
+TEST_F(BufferPipelineTest, PolygonAndMarkersOnBothXScales) {
     state.XScaleLog = false;
     state.ChannelFrequency = {10, 20, 20, 40, 50, 60, 0, 300};
     test::SampleBuffer impulse = test::silenceBuffer();
@@ -65,33 +166,32 @@ TEST_F(BufferPipelineTest, LinearPolygonRestartsAtThePointAndMarkersPrecedeTheir
     }
     // Points 20 (channels 1 and 2) take the lower channel's colour; 0 and 300 have no marker.
     const auto markers = lines(true);
-    const std::vector<std::pair<float, Rgb>> expected = {{10.0f, {255, 0, 0}},
-                                                         {20.0f, {255, 0, 255}},
-                                                         {40.0f, {0, 255, 0}},
-                                                         {50.0f, {0, 255, 255}},
-                                                         {60.0f, {0, 0, 255}}};
-    ASSERT_EQ(markers.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(markers[i].x1, expected[i].first);
-        EXPECT_EQ(markers[i].colour, expected[i].second);
+    const std::pair<float, Rgb> expected[] = {{10.0f, {255, 0, 0}},
+                                              {20.0f, {255, 0, 255}},
+                                              {40.0f, {0, 255, 0}},
+                                              {50.0f, {0, 255, 255}},
+                                              {60.0f, {0, 0, 255}}};
+    ASSERT_EQ(markers.size(), std::size(expected));
+    for (std::size_t i = 0; i < markers.size(); ++i) {
+        EXPECT_EQ(std::make_pair(markers[i].x1, markers[i].colour), expected[i]);
     }
     EXPECT_EQ(view.lines[9].x1, 10.0f);  // the marker of point 10, then its graph element
     EXPECT_EQ(view.lines[10].x2, 10.0f);
-}
 
-TEST_F(BufferPipelineTest, LogPolygonChainsItsSegmentsFromTheBaseline) {
+    // On the logarithmic scale the polygon starts at the baseline and chains its segments.
+    state.XScaleLog = true;
     pipeline.ProcessBuffer(test::cosineOnBin(8).data());
-    const auto graph = lines(false);
-    ASSERT_EQ(graph.size(), 255u);
-    EXPECT_EQ(graph[0].x1, 0.0f);
-    EXPECT_EQ(graph[0].y1, 255.0f);
-    for (std::size_t i = 1; i < graph.size(); ++i) {
-        EXPECT_EQ(graph[i].x1, graph[i - 1].x2);
-        EXPECT_EQ(graph[i].y1, graph[i - 1].y2);
+    const auto chain = lines(false);
+    ASSERT_EQ(chain.size(), 255u);
+    EXPECT_EQ(chain[0].x1, 0.0f);
+    EXPECT_EQ(chain[0].y1, 255.0f);
+    for (std::size_t i = 1; i < chain.size(); ++i) {
+        EXPECT_EQ(chain[i].x1, chain[i - 1].x2);
+        EXPECT_EQ(chain[i].y1, chain[i - 1].y2);
     }
-    EXPECT_EQ(graph[15].x2, static_cast<float>(std::log(16.0) * 48.0));
-    EXPECT_NEAR(graph[254].x2, 266.0f, 0.05f);
-    EXPECT_FLOAT_EQ(graph[15].y2, 255.0f - pipeline.spectrumHeld()[16]);
+    EXPECT_EQ(chain[15].x2, static_cast<float>(std::log(16.0) * 48.0));
+    EXPECT_NEAR(chain[254].x2, 266.0f, 0.05f);
+    EXPECT_FLOAT_EQ(chain[15].y2, 255.0f - pipeline.spectrumHeld()[16]);
 }
 
 }  // namespace

@@ -9,6 +9,43 @@
 namespace kalindor {
 namespace {
 
+TEST(CommandLine, StartAndHideSuffixesBlanksAndShortTexts) {
+    const struct {
+        std::string text;
+        std::string FName;
+        std::string path;
+        bool start;
+        bool hide;
+    } cases[] = {
+        {"", "", "", false, false},
+        {"x.lcf start", "x.lcf ", "x.lcf", true, false},
+        {"x.lcfstart", "x.lcf", "x.lcf", true, false},
+        {"x.lcf starth", "x.lcf ", "x.lcf", true, true},
+        {"x.lcfSTARTH", "x.lcf", "x.lcf", true, true},
+        {"STARTH", "", "", true, true},
+        {"x.lcf start h", "x.lcf start h", "x.lcf start h", false, true},
+        {"x.lcf hstart", "x.lcf h", "x.lcf h", true, false},
+        {"x.lcf startstart", "x.lcf start", "x.lcf start", true, false},
+        // Ending in "h" without "start": all of it is the path.
+        {"path.lcfh", "path.lcfh", "path.lcfh", false, true},
+        {"abcdh", "abcdh", "abcdh", false, true},  // five characters: nothing before the "h"
+        {"abch", "abch", "abch", false, false},    // under five: no suffix looked at
+        // Blanks around are trimmed, but one before "start" stays in FName.
+        {" \tmy file.lcf  start \t", "my file.lcf  ", "my file.lcf", true, false},
+        // Lengths count characters, not bytes: "ёжh" is three characters in five bytes.
+        {"ёжh", "ёжh", "ёжh", false, false},
+        {"/tmp/ночь.lcfstartH", "/tmp/ночь.lcf", "/tmp/ночь.lcf", true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("'" + c.text + "'");
+        const CommandLineRequest request = parseCommandLine(c.text);
+        EXPECT_EQ(request.FName, c.FName);
+        EXPECT_EQ(request.path, c.path);
+        EXPECT_EQ(request.StartRequested, c.start);
+        EXPECT_EQ(request.HideRequested, c.hide);
+    }
+}
+
 // Options may stand anywhere, as "--opt value" or "--opt=value", and never join the preset
 // text; other arguments keep their inner blanks and single dashes.
 TEST(LaunchOptions, OptionsAndPresetText) {
@@ -39,36 +76,22 @@ TEST(LaunchOptions, OptionsAndPresetText) {
     EXPECT_NE(launchOptionsHelp(LaunchProgram::kCliRun).find("--effect-speed"), std::string::npos);
 }
 
-TEST(LaunchOptions, RunOptionsSetTheAutomaton) {
-    const struct {
-        std::vector<std::string> args;
-        int noSignalSeconds;
-        std::int16_t effectKind;
-        bool disabled;
-        int intervalMs;
-    } rows[] = {
-        {{"--no-signal=10", "--effects=wave", "--effect-speed", "3"}, 10, kRunningWave, false, 300},
-        {{"--effects=off"}, 1, kRunningFire, true, 1000},
-        {{"--effects", "random"}, 1, kRandomEffect, false, 1000},
-        {{"--effects", "fire", "--effect-speed", "1"}, 1, kRunningFire, false, 100},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.args.back());
-        const LaunchParse result = parseLaunchOptions(row.args, LaunchProgram::kCliRun);
-        EXPECT_TRUE(result.ok()) << result.error;
-        SharedState state;
-        applyStartupDefaults(state);
-        state.AutomatonDisabled = !row.disabled;
+TEST(LaunchOptions, RunOptionsSetTheDurationAndTheAutomaton) {
+    SharedState state;
+    applyStartupDefaults(state);
+    for (const char* effects : {"--effects=off", "--effects=wave"}) {
+        const LaunchParse result =
+            parseLaunchOptions(std::vector<std::string>{"--for", "2.5", "--no-signal=10", effects,
+                                                        "--effect-speed", "3", "p.lcf"},
+                               LaunchProgram::kCliRun);
+        EXPECT_EQ(result.options.runForMs, 2500);
+        EXPECT_EQ(result.options.command.path, "p.lcf");
         applyAutomatonOptions(result.options, state);
-        EXPECT_EQ(state.NoSignalSeconds, row.noSignalSeconds);
-        EXPECT_EQ(state.EffectKind, row.effectKind);
-        EXPECT_EQ(state.AutomatonDisabled, row.disabled);
-        EXPECT_EQ(state.EffectIntervalMs, row.intervalMs);
+        EXPECT_EQ(state.AutomatonDisabled, effects == std::string("--effects=off"));
     }
-    const LaunchParse result = parseLaunchOptions(std::vector<std::string>{"--for", "2.5", "p.lcf"},
-                                                  LaunchProgram::kCliRun);
-    EXPECT_EQ(result.options.runForMs, 2500);
-    EXPECT_EQ(result.options.command.path, "p.lcf");
+    EXPECT_EQ(state.NoSignalSeconds, 10);
+    EXPECT_EQ(state.EffectKind, kRunningWave);
+    EXPECT_EQ(state.EffectIntervalMs, 300);
 }
 
 TEST(LaunchOptions, UsageErrorsNameTheOption) {
