@@ -5,6 +5,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/ControlUpdates.h"
@@ -95,6 +96,26 @@ TEST(EffectsAutomaton, SwitchingEffectsContinuesTheSharedStep) {
     EXPECT_EQ(rig.step(), "......X.");
     rig.state.EffectKind = kRunningWave;
     EXPECT_EQ(rig.step(), "XXXXXXX.");  // wave row 6
+}
+
+// The random effect picks fire or wave for good (first draws of 2.2e-5 and 0.99999) and
+// resends the last pattern without touching the lamps; the pick continues the shared step.
+TEST(EffectsAutomaton, RandomPicksFireOrWaveAndResendsTheLastPattern) {
+    for (const auto& [seed, kind, next] :
+         {std::tuple{1u, kRunningFire, "...X...."}, std::tuple{44488u, kRunningWave, "XXX....."}}) {
+        SCOPED_TRACE(seed);
+        AutomatonRig rig;
+        rig.automaton->restartRandom(seed);
+        for (const char* lamps : {"X.......", ".X......", "..X....."}) {
+            EXPECT_EQ(rig.step(), lamps);
+        }
+        const int lampUpdates = rig.view.lampUpdates;
+        rig.state.EffectKind = kRandomEffect;
+        EXPECT_EQ(rig.step(), "..X.....");
+        EXPECT_EQ(rig.view.lampUpdates, lampUpdates);
+        EXPECT_EQ(rig.state.EffectKind, kind);
+        EXPECT_EQ(rig.step(), next);
+    }
 }
 
 // One row per check period: what happens first (S signal, D disable, E enable, X Stop,
