@@ -59,7 +59,6 @@ TEST(Capture, TicksTakeReadyBuffersAwaitMissingOnesAndSkipWhileWaiting) {
     rig.timers.advance(8);
     EXPECT_EQ(rig.processed, (std::vector<std::uint8_t>{7, 3}));
     EXPECT_EQ(rig.processedAtMs, (std::vector<std::int64_t>{30, 113}));
-    EXPECT_EQ(rig.capture.CaptureBuffer()[255], 3);
     EXPECT_FALSE(rig.capture.requestOutstanding());
     EXPECT_EQ(rig.capture.ticksSkipped(), 1u);
     EXPECT_EQ(rig.capture.ticks(), 3u);
@@ -87,10 +86,10 @@ TEST(Capture, StopProcessesTheBufferInFlightCloseDropsItAndOpenStartsAfresh) {
     rig.timers.advance(1000);  // the wait was cancelled
     EXPECT_EQ(rig.processed.size(), 2u);
 
-    rig.capture.stop();  // nothing outstanding: nothing processed
-    ASSERT_FALSE(rig.capture.open().has_value());
+    rig.capture.stop();                            // nothing outstanding: nothing processed
+    ASSERT_FALSE(rig.capture.open().has_value());  // the counts start afresh
     EXPECT_EQ(rig.capture.ticks() + rig.capture.ticksSkipped() + rig.capture.buffersProcessed(),
-              0u);  // counts start afresh
+              0u);
     rig.input.pending.clear();
     rig.capture.CaptureTick();
     ASSERT_TRUE(rig.capture.requestOutstanding());
@@ -98,13 +97,6 @@ TEST(Capture, StopProcessesTheBufferInFlightCloseDropsItAndOpenStartsAfresh) {
     rig.timers.advance(1000);
     EXPECT_EQ(rig.processed.size(), 2u);
     EXPECT_FALSE(rig.capture.inputOpen());
-
-    rig.input.openFailure = "PortAudio: no input device";
-    EXPECT_EQ(rig.capture.open(), rig.input.openFailure);
-    rig.input.calls.clear();
-    rig.capture.CaptureTick();
-    EXPECT_FALSE(rig.capture.requestOutstanding());
-    EXPECT_TRUE(rig.input.calls.empty());
 }
 
 // A source silent for a second, a failure the backend reports and the end of a finite source

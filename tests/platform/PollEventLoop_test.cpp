@@ -2,50 +2,61 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
+#include <string>
+#include <thread>
 #include <vector>
 
 namespace kalindor {
 namespace {
 
-// Real time, so only what holds however late the loop is woken: no tick comes before its
-// time, a timer disabled or destroyed from its own callback fires no more, quit() ends run()
-// with 0 and a watched signal with its number, although timers are still due.
-TEST(PollEventLoop, TimersFireNeverEarlyUntilDisabledDestroyedOrTheLoopEnds) {
+// Real time, so only what holds however late the loop is woken. A blocker holds the loop
+// 40 ms at 300, so the periodic timer's first tick comes late; the next keeps the 300 ms
+// cadence and so still comes before a one-shot due at 620, whatever the load. Enabling an
+// enabled timer every 7 ms does not restart its period; no tick comes before its time; a
+// timer disabled or destroyed from its own callback fires no more.
+TEST(PollEventLoop, TimersKeepTheirCadenceAndStopWhenDisabledDestroyedOrTheLoopEnds) {
     PollEventLoop loop;
     const std::int64_t start = loop.nowMs();
+    std::string order;
+    std::vector<std::unique_ptr<Timer>> timers;
+    const auto add = [&](int ms, std::function<void()> onTick) -> Timer& {
+        timers.push_back(loop.createTimer(std::move(onTick)));
+        timers.back()->setInterval(ms);
+        timers.back()->setEnabled(true);
+        return *timers.back();
+    };
+    add(300, [&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        timers[0]->setEnabled(false);
+    });
     std::vector<std::int64_t> ticks;
-    auto periodic = loop.createTimer([&] { ticks.push_back(loop.nowMs() - start); });
-    periodic->setInterval(20);
-    periodic->setEnabled(true);
-    int onceTicks = 0;
+    Timer& periodic = add(300, [&] {
+        ticks.push_back(loop.nowMs() - start);
+        order += 'A';
+    });
+    add(620, [&] {
+        order += 'C';
+        timers[2]->setEnabled(false);
+    });
+    add(7, [&] { periodic.setEnabled(true); });
+    add(650, [&] { loop.quit(); });
     std::unique_ptr<Timer> destroyed = loop.createTimer([&] {
-        ++onceTicks;
+        order += 'D';
         destroyed.reset();
     });
-    std::unique_ptr<Timer> disabled = loop.createTimer([&] {
-        ++onceTicks;
-        disabled->setEnabled(false);
-    });
-    for (Timer* timer : {destroyed.get(), disabled.get()}) {
-        timer->setInterval(5);
-        timer->setEnabled(true);
-    }
-    auto end = loop.createTimer([&] { loop.quit(); });
-    end->setInterval(110);
-    end->setEnabled(true);
-    EXPECT_EQ(loop.run(), 0);
-    EXPECT_GE(loop.nowMs() - start, 110);
-    ASSERT_FALSE(ticks.empty());
-    for (std::size_t i = 0; i < ticks.size(); ++i) {
-        EXPECT_GE(ticks[i], 20 * static_cast<std::int64_t>(i + 1)) << i;
-    }
-    EXPECT_EQ(onceTicks, 2);
+    destroyed->setInterval(5);
+    destroyed->setEnabled(true);
 
+    EXPECT_EQ(loop.run(), 0);
+    EXPECT_EQ(order, "DAAC");
+    for (std::size_t i = 0; i < ticks.size(); ++i) {
+        EXPECT_GE(ticks[i], 300 * static_cast<std::int64_t>(i + 1)) << i;
+    }
+    // A watched signal ends run() with its number although timers are still due.
     loop.watchSignals({SIGUSR1});
-    auto raiser = loop.createTimer([] { std::raise(SIGUSR1); });
-    raiser->setInterval(10);
-    raiser->setEnabled(true);
+    add(10, [] { std::raise(SIGUSR1); });
     EXPECT_EQ(loop.run(), SIGUSR1);
 }
 
