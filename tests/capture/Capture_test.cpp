@@ -62,7 +62,6 @@ TEST(Capture, TicksTakeReadyBuffersAwaitMissingOnesAndSkipWhileWaiting) {
     EXPECT_FALSE(rig.capture.requestOutstanding());
     EXPECT_EQ(rig.capture.ticksSkipped(), 1u);
     EXPECT_EQ(rig.capture.ticks(), 3u);
-    EXPECT_EQ(rig.input.takesSucceeded, 2);
     // A backend that hands out samples twice shows as overlapping buffers.
     rig.input.deliverFilled(4);
     rig.input.captured -= 100;

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -120,19 +124,51 @@ TEST_F(CommandsTest, PresetDefaultsWritesTheStartUpPresetAndShowExplainsIt) {
         lines.insert(lines.end(), {5, 31, (ch + 1) * (ch + 1)});
     }
     lines.insert(lines.end(), {100, 1, 1, 1, 5000, 888});
-    const std::string path = folder.path("d.lcf");
-    const test::CliResult written = run({"preset", "defaults", path});
-    EXPECT_EQ(written.status, 0);
-    EXPECT_EQ(written.out + written.err, "");
-    EXPECT_EQ(test::readBytes(path), presetText(lines));
+    EXPECT_EQ(run({"preset", "defaults", folder.path("d.lcf")}).status, 0);
+    EXPECT_EQ(test::readBytes(folder.path("d.lcf")), presetText(lines));
+    const auto shown = test::linesOf(run({"preset", "show", folder.path("d.lcf")}).out);
+    ASSERT_EQ(shown.size(), 33u);
+    EXPECT_EQ(shown[26], "27  64  channel 8 frequency step (x 62.5 Hz)");
+}
 
-    const test::CliResult shown = run({"preset", "show", path});
-    EXPECT_EQ(shown.status, 0);
-    const auto out = test::linesOf(shown.out);
-    ASSERT_EQ(out.size(), 33u) << shown.out;
-    EXPECT_EQ(out[2], "3  0  automatic level control (1 = on)");
-    EXPECT_EQ(out[26], "27  64  channel 8 frequency step (x 62.5 Hz)");
-    EXPECT_EQ(out[32], "33  888  legacy port address");
+// kalindor-cli run with a recording played in real time and the simulated board, whose log on
+// stdout shows what the lights did: a 1001 Hz burst lights channel 3 (start-up point 16); a
+// second after it the automaton takes over with running fire (100 ms steps); the run ends
+// with the recording, long before --for.
+TEST_F(CommandsTest, RunPlaysARecordingThenTheAutomatonAndEndsWithIt) {
+    std::string sound(32000 * 36 / 10, '\x80');
+    for (int n = 0; n < 19200; ++n) {
+        sound[n] =
+            static_cast<char>(128 + std::lround(100 * std::sin(2 * M_PI * 1001 * n / 32000)));
+    }
+    const std::string recording = file("tone.u8", sound);
+    const test::CliResult result =
+        run({"run", "--device", "sim", "--effect-speed", "1", "--input", recording, "--for", "20"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    std::vector<int> positions;  // of the single lit channel, from the burst on
+    std::istringstream log(result.out);
+    for (int ms, first, second, third, used; log >> ms >> first >> second >> third >> used;) {
+        const int pattern = ((first >> 2) << 6) | second;
+        if ((pattern == 8 || !positions.empty()) && std::has_single_bit(unsigned(pattern))) {
+            positions.push_back(std::countr_zero(unsigned(pattern)));
+        }
+    }
+    ASSERT_GE(positions.size(), 9u) << result.out;
+    for (std::size_t i = positions.size() - 7; i < positions.size(); ++i) {
+        EXPECT_LE(std::abs(positions[i] - positions[i - 1]), 1) << i;
+    }
+    // About 29 days: more milliseconds than an int holds, so only timeout(1) ends that run.
+    EXPECT_EQ(WEXITSTATUS(
+                  std::system(("timeout 1.5 " + std::string(KALINDOR_CLI_PATH) +
+                               " run --device none --loop --input " + recording + " --for 2500000")
+                                  .c_str())),
+              124);
+    const test::CliResult missing =
+        run({"run", "--device", "none", "--input", folder.path("nothing.wav")});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err.rfind("kalindor-cli: run: Невозможно открыть устройство ввода звука.", 0),
+              0u);
+    EXPECT_NE(missing.err.find(folder.path("nothing.wav")), std::string::npos) << missing.err;
 }
 
 // Failures print nothing on stdout and one stderr line: 1 for a file that cannot be read or

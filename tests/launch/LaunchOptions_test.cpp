@@ -101,18 +101,14 @@ TEST(LaunchOptions, UsageErrorsNameTheOption) {
         LaunchProgram program = LaunchProgram::kWindow;
     } cases[] = {
         {{"--bogus"}, "unknown option '--bogus'"},
-        {{"x.lcf", "--"}, "unknown option '--'"},
         {{"--input"}, "option --input needs a value"},
         {{"--input", "--device", "sim"}, "option --input needs a value"},
         {{"--input="}, "invalid value '' for --input"},
         {{"--device", "serial"}, "invalid value 'serial' for --device (expected usb, sim or none)"},
         {{"--usb-id", "03EB"}, "--usb-id"},
         {{"--usb-id", "12345:0001"}, "--usb-id"},
-        {{"--usb-id", "03EB:21FF:1"}, "--usb-id"},
         {{"--for", "2"}, "unknown option '--for'"},  // the window has no duration
-        {{"--help=yes"}, "unknown option"},
         {{"--for", "0"}, "--for", LaunchProgram::kCliRun},
-        {{"--for", "1e3"}, "--for", LaunchProgram::kCliRun},
         {{"--for", "1000000000"}, "--for", LaunchProgram::kCliRun},
         {{"--no-signal", "0"}, "invalid value '0' for --no-signal", LaunchProgram::kCliRun},
         {{"--no-signal", "11"}, "--no-signal", LaunchProgram::kCliRun},

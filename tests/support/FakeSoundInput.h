@@ -41,7 +41,6 @@ class FakeSoundInput final : public SoundInput {
         std::copy(pending.front().begin(), pending.front().end(), out);
         pending.pop_front();
         captured += kBufferSamples;
-        ++takesSucceeded;
         return true;
     }
     int msUntilBufferReady() const override { return readyInMs; }
@@ -66,7 +65,6 @@ class FakeSoundInput final : public SoundInput {
     // with other recordings.
     std::vector<Call> calls;
     std::function<void(Call)> onCall;
-    int takesSucceeded = 0;
 
   private:
     void record(Call call) {
