@@ -136,15 +136,11 @@ TEST(Capture, ALostSourceIsReportedOnceWithItsReason) {
 using Snapshot = std::array<std::uint8_t, SampleRing::kSnapshot>;
 
 // Writes samples from..to-1 of a stream numbered modulo 251 (prime, so that a wrong offset
-// shows as a wrong value), in pieces of 97.
+// shows as a wrong value).
 void writeNumbered(SampleRing& ring, std::uint64_t from, std::uint64_t to) {
-    std::array<std::uint8_t, 97> piece{};
-    for (std::uint64_t n = from; n < to; n += piece.size()) {
-        const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(97, to - n));
-        for (std::size_t i = 0; i < count; ++i) {
-            piece[i] = static_cast<std::uint8_t>((n + i) % 251);
-        }
-        ring.write(piece.data(), count);
+    for (std::uint64_t n = from; n < to; ++n) {
+        const auto sample = static_cast<std::uint8_t>(n % 251);
+        ring.write(&sample, 1);
     }
 }
 
@@ -182,9 +178,6 @@ TEST(SampleRing, TakesTheNewestSnapshotOnceEnoughFreshSamplesArrived) {
     ring.write(nullptr, 256);  // a hole is silence
     ASSERT_TRUE(ring.takeNewest(out.data()));
     EXPECT_EQ(std::count(out.begin(), out.end(), 128), 256);
-    ring.reset();
-    EXPECT_EQ(ring.totalWritten(), 0u);
-    EXPECT_FALSE(ring.takeNewest(out.data()));
 }
 
 }  // namespace

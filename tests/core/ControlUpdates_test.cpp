@@ -19,7 +19,6 @@ TEST(ControlUpdates, PositionsGiveLabelAndEngineValue) {
         {setThreshold(state, 2, 1), state.ChannelThreshold[2], "95%", 0.95f},
         {setThreshold(state, 2, 10), state.ChannelThreshold[2], "5%", 0.05f},
         {setGain(state, 7, 1), state.ChannelGain[7], "400%", 4.0f},
-        {setGain(state, 7, 40), state.ChannelGain[7], "10%", 0.1f},
         {setFrequency(state, 2, 1), static_cast<double>(state.ChannelFrequency[2]), "62.5 Гц", 1},
         {setFrequency(state, 2, 300), static_cast<double>(state.ChannelFrequency[2]), "15937.5 Гц",
          255},

@@ -168,6 +168,9 @@ TEST_F(BufferPipelineTest, LinearPolygonRestartsAtThePointAndMarkersPrecedeTheir
     }
     EXPECT_EQ(view.lines[9].x1, 10.0f);  // the marker of point 10, then its graph element
     EXPECT_EQ(view.lines[10].x2, 10.0f);
+    state.XScaleLog = true;  // x = 48 ln p
+    pipeline.ProcessBuffer(impulse.data());
+    EXPECT_EQ(lines(false)[15].x2, static_cast<float>(std::log(16.0) * 48.0));
 }
 
 }  // namespace

@@ -82,22 +82,6 @@ TEST(EffectsAutomaton, WaveFollowsItsTableWithLampsMirroredAndWraps) {
     }
 }
 
-// Switching shares the step: fire takes a wave step above 7 as 7 and falls; the wave goes on
-// at the fire position.
-TEST(EffectsAutomaton, SwitchingEffectsContinuesTheSharedStep) {
-    AutomatonRig rig;
-    EXPECT_EQ(rig.step(), "X.......");  // fire position 0, now rising
-    rig.state.EffectKind = kRunningWave;
-    while (rig.automaton->effectStep() != 20) {
-        rig.step();
-    }
-    rig.state.EffectKind = kRunningFire;
-    EXPECT_EQ(rig.step(), ".......X");
-    EXPECT_EQ(rig.step(), "......X.");
-    rig.state.EffectKind = kRunningWave;
-    EXPECT_EQ(rig.step(), "XXXXXXX.");  // wave row 6
-}
-
 // The random effect picks fire or wave for good (first draws of 2.2e-5 and 0.99999) and
 // resends the last pattern without touching the lamps; the pick continues the shared step.
 TEST(EffectsAutomaton, RandomPicksFireOrWaveAndResendsTheLastPattern) {
