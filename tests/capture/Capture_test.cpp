@@ -62,12 +62,6 @@ TEST(Capture, TicksTakeReadyBuffersAwaitMissingOnesAndSkipWhileWaiting) {
     EXPECT_FALSE(rig.capture.requestOutstanding());
     EXPECT_EQ(rig.capture.ticksSkipped(), 1u);
     EXPECT_EQ(rig.capture.ticks(), 3u);
-    // A backend that hands out samples twice shows as overlapping buffers.
-    rig.input.deliverFilled(4);
-    rig.input.captured -= 100;
-    rig.timers.advance(7);
-    EXPECT_EQ(rig.capture.buffersOverlapping(), 1u);
-    EXPECT_EQ(rig.capture.buffersProcessed(), 3u);
 }
 
 TEST(Capture, StopProcessesTheBufferInFlightCloseDropsItAndOpenStartsAfresh) {

@@ -83,15 +83,16 @@ TEST_F(CommandsTest, AnalyzeMatchesTheWorkedReference) {
          "200 221 245 126 219 216 192 115 219 171\n250 221 240 121 214 211 187 110 214 166\n"
          "300 221 235 116 209 235 182 105 209 233\n350 221 230 111 204 230 177 100 204 228\n"},
         // Linear Y, histogram, decay 10, the preset's 30 ms tick; channels 0 and 1 share point
-        // 16 (gains compound), channel 7 on point 255; the noise filter does nothing without AGC.
-        {{30, 10, 0,  5, 31, 16, 3,  21, 16, 10,  40, 4, 1, 1, 9,    5,  26,
+        // 16, so channel 1 halves channel 0's doubled level limited to 255 (127.5, even 128);
+        // channel 7 on point 255; the noise filter does nothing without AGC.
+        {{30, 10, 0,  3, 21, 16, 5,  36, 16, 10,  40, 4, 1, 1, 9,    5,  26,
           36, 7,  35, 1, 4,  30, 49, 2,  11, 255, 50, 0, 1, 0, 5000, 888},
          {},
          960,
-         "0 3 179 255 0 12 0 41 0 0\n30 3 169 255 0 0 0 35 0 0\n60 35 159 255 0 0 0 153 0 0\n"
-         "90 35 149 255 0 0 3 147 121 0\n120 42 139 255 0 255 0 141 110 165\n"
-         "150 42 129 255 0 255 0 135 99 135\n180 43 172 255 0 255 0 129 88 105\n"
-         "210 43 162 255 0 246 0 123 77 75\n"},
+         "0 1 255 128 0 12 0 41 0 0\n30 1 255 128 0 0 0 35 0 0\n60 33 255 128 0 0 0 153 0 0\n"
+         "90 33 255 128 0 0 3 147 121 0\n120 41 255 128 0 255 0 141 110 165\n"
+         "150 41 255 128 0 255 0 135 99 135\n180 41 255 128 0 255 0 129 88 105\n"
+         "210 41 255 128 0 246 0 123 77 75\n"},
         // AGC updating every 400 point steps (first mid-snapshot 1), noise filter at 51, decay
         // 3, channels 3 and 5 sharing point 16; --tick overrides the preset's 40 ms.
         {{40, 3, 1,  5,  36, 1,  4,  31, 4,  8,  36, 9, 5, 31, 16,  6,  25,

@@ -5,7 +5,6 @@
 #include <array>
 #include <memory>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "core/ControlUpdates.h"
@@ -79,26 +78,6 @@ TEST(EffectsAutomaton, WaveFollowsItsTableWithLampsMirroredAndWraps) {
             SCOPED_TRACE(row);
             EXPECT_EQ(rig.step(), row);
         }
-    }
-}
-
-// The random effect picks fire or wave for good (first draws of 2.2e-5 and 0.99999) and
-// resends the last pattern without touching the lamps; the pick continues the shared step.
-TEST(EffectsAutomaton, RandomPicksFireOrWaveAndResendsTheLastPattern) {
-    for (const auto& [seed, kind, next] :
-         {std::tuple{1u, kRunningFire, "...X...."}, std::tuple{44488u, kRunningWave, "XXX....."}}) {
-        SCOPED_TRACE(seed);
-        AutomatonRig rig;
-        rig.automaton->restartRandom(seed);
-        for (const char* lamps : {"X.......", ".X......", "..X....."}) {
-            EXPECT_EQ(rig.step(), lamps);
-        }
-        const int lampUpdates = rig.view.lampUpdates;
-        rig.state.EffectKind = kRandomEffect;
-        EXPECT_EQ(rig.step(), "..X.....");
-        EXPECT_EQ(rig.view.lampUpdates, lampUpdates);
-        EXPECT_EQ(rig.state.EffectKind, kind);
-        EXPECT_EQ(rig.step(), next);
     }
 }
 
