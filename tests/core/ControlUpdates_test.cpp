@@ -33,7 +33,7 @@ TEST(ControlUpdates, PositionsGiveLabelAndEngineValue) {
         EXPECT_EQ(row.value, row.expectedValue);
     }
     EXPECT_EQ(frequencyLabel(16), "1000 Гц");
-    EXPECT_EQ(noiseFilterPositionForLevel(127.5f), 50);
+    EXPECT_EQ(noiseFilterPositionForLevel(noiseFilterLevelForPosition(52)), 52);  // 51.9999994
     EXPECT_EQ(effectSpeedForInterval(1000), 10);
     const SharedState before = state;
     setGain(state, 8, 3);  // a channel outside 0..7 changes nothing
