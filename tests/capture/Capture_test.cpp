@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "capture/SampleRing.h"
 #include "support/FakeSoundInput.h"
 #include "support/VirtualTimerPort.h"
 
@@ -14,175 +16,162 @@ namespace kalindor {
 namespace {
 
 using test::FakeSoundInput;
-using test::VirtualTimerPort;
 
-class CaptureTest : public ::testing::Test {
-  protected:
-    CaptureTest()
-        : capture(input, timers, [this](const std::uint8_t* samples) {
-              processed.push_back(samples[0]);
-              processedAtMs.push_back(timers.nowMs());
-          }) {
+// Capture with its tick timer on a virtual clock, recording the first sample and the time of
+// every processed buffer and every loss reported.
+struct CaptureRig {
+    CaptureRig() {
         capture.setSourceLostHandler(
             [this](const std::string& detail) { losses.push_back(detail); });
     }
-
     // Opens the input and drives the capture tick from a periodic timer, as Timer1 does.
     void startTicking(int periodMs) {
-        ASSERT_TRUE(capture.open());
+        EXPECT_TRUE(capture.open().has_value());
         tick = timers.createTimer([this] { capture.CaptureTick(); });
         tick->setInterval(periodMs);
         tick->setEnabled(true);
     }
 
     FakeSoundInput input;
-    VirtualTimerPort timers;
-    Capture capture;
-    std::unique_ptr<Timer> tick;
-    std::vector<std::uint8_t> processed;  // first sample of each processed buffer
+    test::VirtualTimerPort timers;
+    std::vector<std::uint8_t> processed;
     std::vector<std::int64_t> processedAtMs;
     std::vector<std::string> losses;
+    Capture capture{input, timers, [this](const std::uint8_t* samples) {
+                        processed.push_back(samples[0]);
+                        processedAtMs.push_back(timers.nowMs());
+                    }};
+    std::unique_ptr<Timer> tick;
 };
 
-TEST_F(CaptureTest, ABufferThatIsReadyIsProcessedWithinTheTick) {
-    startTicking(50);
-    input.deliverFilled(7);
-    timers.advance(50);
-    ASSERT_EQ(processed, (std::vector<std::uint8_t>{7}));
-    EXPECT_EQ(processedAtMs.front(), 50);
-    EXPECT_EQ(capture.CaptureBuffer()[255], 7);
-    EXPECT_FALSE(capture.requestOutstanding());
+// A ready buffer is processed within its tick; a tick without one waits on a timer for the
+// time the rest needs, again when that was too early; ticks meanwhile are skipped.
+TEST(Capture, TicksTakeReadyBuffersAwaitMissingOnesAndSkipWhileWaiting) {
+    CaptureRig rig;
+    rig.startTicking(30);
+    rig.input.deliverFilled(7);
+    rig.input.readyInMs = 45;
+    rig.timers.advance(90);  // processed at 30, request at 60, skipped tick at 90
+    rig.input.readyInMs = 8;
+    rig.timers.advance(15);  // the wait ends at 105 with nothing there: waits 8 ms more
+    EXPECT_TRUE(rig.capture.requestOutstanding());
+    rig.input.deliverFilled(3);
+    rig.timers.advance(8);
+    EXPECT_EQ(rig.processed, (std::vector<std::uint8_t>{7, 3}));
+    EXPECT_EQ(rig.processedAtMs, (std::vector<std::int64_t>{30, 113}));
+    EXPECT_FALSE(rig.capture.requestOutstanding());
+    EXPECT_EQ(rig.capture.ticksSkipped(), 1u);
+    EXPECT_EQ(rig.capture.ticks(), 3u);
 }
 
-TEST_F(CaptureTest, AMissingBufferIsAwaitedOnATimerAndOverlappingTicksAreSkipped) {
-    startTicking(30);
-    input.readyInMs = 45;  // longer than a tick: the next tick comes while waiting
-    timers.advance(30);
-    EXPECT_TRUE(capture.requestOutstanding());
-    EXPECT_TRUE(processed.empty());
+TEST(Capture, StopProcessesTheBufferInFlightCloseDropsItAndOpenStartsAfresh) {
+    CaptureRig rig;
+    rig.startTicking(50);
+    rig.input.deliverFilled(5);
+    rig.timers.advance(150);  // processed at 50, outstanding from 100, skipped at 150
+    ASSERT_EQ(rig.capture.ticksSkipped(), 1u);
+    rig.tick->setEnabled(false);
+    rig.capture.stop();
+    EXPECT_FALSE(rig.capture.inputOpen());
+    EXPECT_EQ(rig.input.calls.back(), FakeSoundInput::Call::kClose);
+    EXPECT_EQ(rig.processed, (std::vector<std::uint8_t>{5, 5}));  // the unchanged buffer
+    rig.input.deliverFilled(6);
+    rig.timers.advance(1000);  // the wait was cancelled
+    EXPECT_EQ(rig.processed.size(), 2u);
 
-    input.deliverFilled(3);
-    timers.advance(30);  // t = 60: a tick while the request is outstanding
-    EXPECT_EQ(capture.ticksSkipped(), 1u);
-    EXPECT_TRUE(processed.empty());
-
-    timers.advance(15);  // t = 75: the wait armed at t = 30 ends
-    ASSERT_EQ(processed, (std::vector<std::uint8_t>{3}));
-    EXPECT_EQ(processedAtMs.front(), 75);
-    EXPECT_FALSE(capture.requestOutstanding());
-    // The skipped tick took nothing: exactly one take succeeded.
-    EXPECT_EQ(input.takesSucceeded, 1);
+    rig.capture.stop();                            // nothing outstanding: nothing processed
+    ASSERT_TRUE(rig.capture.open().has_value());  // the counts start afresh
+    EXPECT_EQ(rig.capture.ticks() + rig.capture.ticksSkipped() + rig.capture.buffersProcessed(),
+              0u);
+    rig.input.pending.clear();
+    rig.capture.CaptureTick();
+    ASSERT_TRUE(rig.capture.requestOutstanding());
+    rig.capture.close();
+    rig.timers.advance(1000);
+    EXPECT_EQ(rig.processed.size(), 2u);
+    EXPECT_FALSE(rig.capture.inputOpen());
 }
 
-TEST_F(CaptureTest, AWaitThatEndsTooEarlyWaitsAgainWithoutProcessing) {
-    startTicking(100);
-    input.readyInMs = 8;
-    timers.advance(100);
-    timers.advance(8);  // nothing delivered yet: waits again
-    timers.advance(8);
-    EXPECT_TRUE(processed.empty());
-    EXPECT_TRUE(capture.requestOutstanding());
-    input.deliverFilled(9);
-    timers.advance(8);
-    EXPECT_EQ(processed, (std::vector<std::uint8_t>{9}));
-    EXPECT_EQ(processedAtMs.front(), 124);
+// A source silent for a second, a failure the backend reports and the end of a finite source
+// each end the request and are reported once, with the reason.
+TEST(Capture, ALostSourceIsReportedOnceWithItsReason) {
+    enum Loss { kSilent, kFailure, kEnded };
+    const struct {
+        Loss loss;
+        std::string detail;
+    } rows[] = {{kSilent, "no sound data has arrived for more than a second"},
+                {kFailure, "PulseAudio: No such entity"},
+                {kEnded, "the end of the input was reached"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.detail);
+        CaptureRig rig;
+        rig.startTicking(50);
+        rig.input.silentForMs = 999;
+        rig.timers.advance(58);  // request at 50, still waiting at 58
+        EXPECT_TRUE(rig.losses.empty());
+        if (row.loss == kSilent) {
+            rig.input.silentForMs = 1000;
+        } else if (row.loss == kFailure) {
+            rig.input.failure = row.detail;
+        } else {
+            rig.input.deliverFilled(2);  // the last buffer is still processed
+            rig.input.hasEnded = true;
+            rig.timers.advance(50);
+            EXPECT_EQ(rig.processed.size(), 1u);
+        }
+        rig.timers.advance(50);
+        EXPECT_EQ(rig.losses, std::vector<std::string>{row.detail});
+        EXPECT_FALSE(rig.capture.requestOutstanding());
+        rig.timers.advance(500);  // the handler did not stop the ticks: nothing more
+        EXPECT_EQ(rig.losses.size(), 1u);
+    }
 }
 
-TEST_F(CaptureTest, StopWhileWaitingRunsThePipelineOnceOnTheBufferAsItStands) {
-    startTicking(50);
-    input.deliverFilled(5);
-    timers.advance(50);  // buffer of 5s processed
-    timers.advance(50);  // outstanding again
-    ASSERT_TRUE(capture.requestOutstanding());
+using Snapshot = std::array<std::uint8_t, SampleRing::kSnapshot>;
 
-    tick->setEnabled(false);
-    capture.stop();
-    EXPECT_FALSE(capture.inputOpen());
-    EXPECT_EQ(input.calls.back(), FakeSoundInput::Call::kClose);
-    // The pipeline ran once more on the unchanged buffer, after the input was closed.
-    EXPECT_EQ(processed, (std::vector<std::uint8_t>{5, 5}));
-
-    // The wait timer was cancelled: nothing more is processed even if a buffer turns up.
-    input.deliverFilled(6);
-    timers.advance(1000);
-    EXPECT_EQ(processed.size(), 2u);
+// Writes samples from..to-1 of a stream numbered modulo 251 (prime, so that a wrong offset
+// shows as a wrong value).
+void writeNumbered(SampleRing& ring, std::uint64_t from, std::uint64_t to) {
+    for (std::uint64_t n = from; n < to; ++n) {
+        const auto sample = static_cast<std::uint8_t>(n % 251);
+        ring.write(&sample, 1);
+    }
 }
 
-TEST_F(CaptureTest, StopAndCloseWithoutAnOutstandingRequestProcessNothing) {
-    startTicking(50);
-    input.deliverFilled(1);
-    timers.advance(50);
-    capture.stop();
-    EXPECT_EQ(processed.size(), 1u);
-
-    ASSERT_TRUE(capture.open());
-    timers.advance(50);  // outstanding
-    capture.close();
-    EXPECT_EQ(processed.size(), 1u);
-    EXPECT_FALSE(capture.inputOpen());
+// The stream position the snapshot starts at (mod 251), or -1 when it is not one unbroken run.
+int startOf(const Snapshot& snapshot) {
+    for (std::size_t i = 1; i < snapshot.size(); ++i) {
+        if (snapshot[i] != (snapshot[0] + i) % 251) {
+            return -1;
+        }
+    }
+    return snapshot[0];
 }
 
-TEST_F(CaptureTest, ASourceSilentForASecondIsReportedOnce) {
-    startTicking(50);
-    timers.advance(50);  // outstanding, waiting
-    input.silentForMs = 999;
-    timers.advance(8);
-    EXPECT_TRUE(losses.empty());
-
-    input.silentForMs = 1000;
-    timers.advance(8);
-    ASSERT_EQ(losses.size(), 1u);
-    EXPECT_NE(losses.front().find("more than a second"), std::string::npos);
-    EXPECT_FALSE(capture.requestOutstanding());
-
-    // Ticks that keep coming (the handler did not stop the timer here) report nothing more.
-    timers.advance(500);
-    EXPECT_EQ(losses.size(), 1u);
-    EXPECT_TRUE(processed.empty());
-}
-
-TEST_F(CaptureTest, AFailureTheBackendReportsEndsCaptureWithoutWaitingASecond) {
-    startTicking(50);
-    timers.advance(50);
-    input.failure = "PulseAudio: No such entity";
-    timers.advance(8);
-    EXPECT_EQ(losses, (std::vector<std::string>{"PulseAudio: No such entity"}));
-}
-
-TEST_F(CaptureTest, AFiniteSourceThatEndedIsReportedAtOnce) {
-    startTicking(50);
-    input.deliverFilled(2);
-    input.hasEnded = true;
-    timers.advance(50);  // the last full buffer is still processed
-    EXPECT_EQ(processed.size(), 1u);
-    EXPECT_TRUE(losses.empty());
-    timers.advance(50);
-    ASSERT_EQ(losses.size(), 1u);
-    EXPECT_NE(losses.front().find("end"), std::string::npos);
-}
-
-TEST_F(CaptureTest, AFailedOpenReturnsTheDetailAndTicksDoNothing) {
-    input.openFailure = "PortAudio: no input device";
-    const Expected<void> opened = capture.open();
-    ASSERT_FALSE(opened);
-    EXPECT_EQ(opened.error(), "PortAudio: no input device");
-    EXPECT_FALSE(capture.inputOpen());
-    capture.CaptureTick();
-    EXPECT_FALSE(capture.requestOutstanding());
-    EXPECT_EQ(input.calls, (std::vector<FakeSoundInput::Call>{FakeSoundInput::Call::kOpen}));
-}
-
-TEST_F(CaptureTest, ASecondOpenStartsCountingAfresh) {
-    startTicking(50);
-    input.deliverFilled(1);
-    input.readyInMs = 60;
-    timers.advance(150);  // processed at 50, outstanding from 100, skipped at 150
-    EXPECT_EQ(capture.buffersProcessed(), 1u);
-    EXPECT_EQ(capture.ticksSkipped(), 1u);
-    capture.stop();
-    ASSERT_TRUE(capture.open());
-    EXPECT_EQ(capture.buffersProcessed(), 0u);
-    EXPECT_EQ(capture.ticksSkipped(), 0u);
+TEST(SampleRing, TakesTheNewestSnapshotOnceEnoughFreshSamplesArrived) {
+    SampleRing ring;
+    Snapshot out{};
+    EXPECT_EQ(ring.msUntilSnapshotReady(), 8);
+    writeNumbered(ring, 0, 255);
+    EXPECT_FALSE(ring.takeNewest(out.data()));
+    EXPECT_EQ(ring.msUntilSnapshotReady(), 1);  // one sample missing rounds up to 1 ms
+    writeNumbered(ring, 255, 256);
+    EXPECT_EQ(ring.msUntilSnapshotReady(), 0);
+    ASSERT_TRUE(ring.takeNewest(out.data()));
+    EXPECT_EQ(startOf(out), 0);
+    // Samples taken once never count again: the next snapshot needs 256 new ones.
+    writeNumbered(ring, 256, 456);
+    EXPECT_FALSE(ring.takeNewest(out.data()));
+    EXPECT_EQ(ring.msUntilSnapshotReady(), 2);  // 56 samples = 1.75 ms
+    // Far more than the capacity: the newest 256 across the wrap, the older ones skipped.
+    const std::uint64_t total = 3 * SampleRing::kCapacity + 777;
+    writeNumbered(ring, 456, total);
+    ASSERT_TRUE(ring.takeNewest(out.data()));
+    EXPECT_EQ(startOf(out), (total - 256) % 251);
+    EXPECT_EQ(ring.totalWritten(), total);
+    ring.write(nullptr, 256);  // a hole is silence
+    ASSERT_TRUE(ring.takeNewest(out.data()));
+    EXPECT_EQ(std::count(out.begin(), out.end(), 128), 256);
 }
 
 }  // namespace

@@ -4,240 +4,173 @@
 
 #include <array>
 #include <cmath>
+#include <map>
+#include <utility>
 #include <vector>
 
 #include "core/ControlUpdates.h"
-#include "dsp/GraphGeometry.h"
-#include "dsp/RealFft.h"
-#include "dsp/SpectrumPoint.h"
 #include "support/FakeLightDevice.h"
 #include "support/RecordingView.h"
 #include "support/SampleBuffers.h"
 
+// The level chain at its boundaries and what the pipeline draws; the values the pipeline
+// computes from a recording are checked end to end against a worked reference by the CLI's
+// analyze test.
 namespace kalindor {
 namespace {
 
-using test::cosineOnBin;
 using test::FakeLightDevice;
 using test::RecordingView;
-using Samples = test::SampleBuffer;
-
-Samples silence() {
-    return test::silenceBuffer();
-}
-
-bool isMarker(const RecordingView::Line& line) {
-    return line.y1 == 0.0f && line.y2 == 255.0f;
-}
 
 class BufferPipelineTest : public ::testing::Test {
   protected:
     BufferPipelineTest() { applyStartupDefaults(state); }
 
-    // The lines of the last buffer that are channel markers (or, with false, graph elements).
-    std::vector<RecordingView::Line> lines(bool wantMarkers) const {
+    // One buffer through the level chain alone, in which point p has the held level
+    // levels[p] (0 elsewhere).
+    void runBuffer(const std::map<int, float>& levels = {}) {
+        std::array<std::uint8_t, 256> channels{};
+        channelsByPoint(state, channels);
+        chain.startBuffer();
+        for (int p = 1; p <= 255; ++p) {
+            const auto it = levels.find(p);
+            chain.pointStep(p, it == levels.end() ? 0.0f : it->second, channels[p]);
+        }
+        chain.outputStep();
+    }
+    // The last buffer's lines that are channel markers (full-height verticals), or the others.
+    std::vector<RecordingView::Line> lines(bool markers) const {
         std::vector<RecordingView::Line> found;
         for (const auto& line : view.lines) {
-            if (isMarker(line) == wantMarkers) {
+            if ((line.y1 == 0.0f && line.y2 == 255.0f) == markers) {
                 found.push_back(line);
             }
         }
         return found;
     }
-    std::vector<RecordingView::Line> markers() const { return lines(true); }
-    std::vector<RecordingView::Line> graphLines() const { return lines(false); }
 
     SharedState state;
     RecordingView view;
     FakeLightDevice device;
+    LevelChain chain{state, view, device};
     BufferPipeline pipeline{state, view, device};
 };
 
-TEST(SpectrumPoint, ScalingReplacesZeroMirrorsNegativesAndCapsOnlyFromAbove) {
-    EXPECT_EQ(scalePoint(0.0f, true), 0.0f);
-    EXPECT_FLOAT_EQ(scalePoint(0.0f, false), 1.0f / 70.0f);
-    EXPECT_NEAR(scalePoint(16256.0f, false), 232.2f, 0.05f);
-    EXPECT_NEAR(scalePoint(16256.0f, true), 242.4f, 0.05f);
-    EXPECT_EQ(scalePoint(-16256.0f, true), scalePoint(16256.0f, true));
-    EXPECT_NEAR(scalePoint(0.001f, true), -172.7f, 0.05f);
-    EXPECT_NEAR(scalePoint(0.5f, true), -17.3f, 0.05f);
-    EXPECT_EQ(scalePoint(65280.0f, false), 255.0f);
-    EXPECT_EQ(scalePoint(1e6f, true), 255.0f);
-}
-
-TEST(SpectrumPoint, PolygonHoldRisesAtOnceAndFallsByDecay) {
-    EXPECT_EQ(holdPolygon(100.0f, 50.0f, 5), 100.0f);
-    EXPECT_EQ(holdPolygon(50.0f, 50.0f, 5), 50.0f);
-    EXPECT_EQ(holdPolygon(10.0f, 50.0f, 5), 45.0f);
-    EXPECT_EQ(holdPolygon(1.0f, 4.0f, 5), 1.0f);  // 4 - 5 < 0: the fresh value
-    EXPECT_EQ(holdPolygon(-20.0f, 3.0f, 5), -20.0f);
-    EXPECT_EQ(holdPolygon(252.0f, 254.5f, 5), 249.5f);
-}
-
-TEST(SpectrumPoint, HistogramHoldTakesFreshValuesAbove255MinusDecay) {
-    EXPECT_EQ(holdHistogram(252.0f, 254.5f, 5), 252.0f);  // lower than held, still replaces
-    EXPECT_EQ(holdHistogram(250.0f, 254.5f, 5), 249.5f);  // 255 - 250 - 5 = 0 is not < 0
-    EXPECT_EQ(holdHistogram(100.0f, 50.0f, 5), 100.0f);
-    EXPECT_EQ(holdHistogram(1.0f, 4.0f, 5), -1.0f);  // no floor here; the pipeline clamps
-}
-
-TEST(GraphGeometry, XScalesBarTopsAndPolygonStarts) {
-    EXPECT_EQ(graphX(17, false), 17.0f);
-    EXPECT_EQ(graphX(1, true), 0.0f);
-    EXPECT_NEAR(graphX(2, true) - graphX(1, true), 33.3f, 0.05f);
-    EXPECT_NEAR(graphX(255, true) - graphX(254, true), 0.19f, 0.005f);
-    EXPECT_NEAR(graphX(255, true), 266.0f, 0.05f);
-    EXPECT_EQ(histogramBarTopY(100.0f, 50.0f, 5), 155.0f);
-    EXPECT_EQ(histogramBarTopY(10.0f, 50.0f, 5), 200.0f);  // d above the old held value
-    EXPECT_EQ(histogramBarTopY(252.0f, 254.5f, 5), 3.0f);
-    EXPECT_EQ(polygonStartY(255.0f, 7, false), 7.0f);
-    EXPECT_EQ(polygonStartY(300.0f, 7, false), 7.0f);
-    EXPECT_EQ(polygonStartY(254.0f, 7, false), 254.0f);
-    EXPECT_EQ(polygonStartY(255.0f, 7, true), 255.0f);
-}
-
-TEST_F(BufferPipelineTest, FullScaleThousandHertzCosineInBothYScales) {
-    // Byte samples round the cosine, which moves point 16 a little off the exact 16256.
-    const Samples tone = cosineOnBin(8);
-    std::array<float, 256> transformed{};
-    for (int j = 0; j < 256; ++j) {
-        transformed[j] = tone[j];
-    }
-    RealFft(transformed.data());
-    ASSERT_NEAR(transformed[16], 16256.0f, 0.5f * 256.0f);
-
-    state.YScaleLog = false;
-    pipeline.ProcessBuffer(tone.data());
-    EXPECT_EQ(pipeline.spectrumRaw()[16], scalePoint(transformed[16], false));
-    EXPECT_NEAR(pipeline.spectrumRaw()[16], 232.2f, 1.0f);
-    EXPECT_NEAR(pipeline.spectrumRaw()[17], 0.0f, 0.01f);
-    EXPECT_EQ(pipeline.spectrumHeld()[16], pipeline.spectrumRaw()[16]);
-
-    state.YScaleLog = true;
-    pipeline.ProcessBuffer(tone.data());
-    EXPECT_EQ(pipeline.spectrumRaw()[16], scalePoint(transformed[16], true));
-    EXPECT_NEAR(pipeline.spectrumRaw()[16], 242.4f, 0.1f);
-    EXPECT_EQ(pipeline.spectrumHeld()[16], pipeline.spectrumRaw()[16]);
-}
-
-TEST_F(BufferPipelineTest, SilenceGivesZeroInLogAndOneSeventiethInLinear) {
-    pipeline.ProcessBuffer(silence().data());
-    for (int p = 1; p < 256; ++p) {
-        ASSERT_EQ(pipeline.spectrumRaw()[p], 0.0f) << p;
-        ASSERT_EQ(pipeline.spectrumHeld()[p], 0.0f) << p;
-    }
-    state.YScaleLog = false;
-    pipeline.ProcessBuffer(silence().data());
-    for (int p = 1; p < 256; ++p) {
-        ASSERT_FLOAT_EQ(pipeline.spectrumRaw()[p], 1.0f / 70.0f) << p;
+// Channel 2 at its start-up threshold 0.55 * 255 = 140.25 (as a float product), one buffer per
+// row in order: the bar rounds halves to even and is touched only when its value changes.
+TEST_F(BufferPipelineTest, ThresholdIsInclusiveAndBarsRoundHalvesToEven) {
+    const float below = std::nextafter(140.25f, 0.0f);
+    const struct {
+        float level;
+        int bar;
+        bool lit;
+        bool barTouched;
+    } rows[] = {{0.0f, 0, false, false},     {140.25f, 140, true, true}, {below, 140, false, true},
+                {140.0f, 140, false, false}, {2.5f, 2, false, true},     {3.5f, 4, false, true},
+                {4.0f, 4, false, false},     {4.25f, 4, false, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.level);
+        const int updates = view.barUpdates;
+        runBuffer({{state.ChannelFrequency[2], row.level}});
+        EXPECT_EQ(view.bars[2], row.bar);
+        EXPECT_EQ(view.barUpdates - updates, row.barTouched ? 1 : 0);
+        EXPECT_EQ(chain.lightPattern(), row.lit ? 4 : 0);
+        EXPECT_EQ(view.lamps[2], row.lit ? kYellow : kBlack);
     }
 }
 
-TEST_F(BufferPipelineTest, HeldPointsFallByDecayAndNeverBelowZero) {
-    setDecaySpeed(state, 1);
-    pipeline.ProcessBuffer(cosineOnBin(8).data());
-    const float peak = pipeline.spectrumHeld()[16];
-    for (int buffer = 1; buffer <= 3; ++buffer) {
-        pipeline.ProcessBuffer(silence().data());
-        EXPECT_EQ(pipeline.spectrumHeld()[16], peak - static_cast<float>(buffer));
+TEST_F(BufferPipelineTest, AgcPeakIsPreGainAnEmptyPeriodGives178Point5AndCountsOnlyWhileOn) {
+    state.AgcEnabled = true;
+    state.AgcSpeed = 255;  // one update at the end of every buffer
+    setGain(state, 0, 1);  // 4.0: the peak must not see it
+    const int p = state.ChannelFrequency[0];
+    runBuffer({{p, 50.0f}});
+    EXPECT_FLOAT_EQ(chain.agcGain(), 255.0f / 50.0f * 0.7f);
+    EXPECT_EQ(chain.lightPattern(), 0);  // gain 0 until that first update
+
+    runBuffer({{p, 50.0f}});  // e = 3.57 * 200 lights white and fills the bar
+    EXPECT_EQ(chain.lightPattern(), 1);
+    EXPECT_EQ(view.lamps[0], kWhite);
+    EXPECT_EQ(view.bars[0], 255);
+    runBuffer();
+    EXPECT_FLOAT_EQ(chain.agcGain(), 178.5f);
+    EXPECT_EQ(view.lamps[0], kBlack);
+
+    state.AgcEnabled = false;  // the AGC counts only while on and keeps its state
+    runBuffer({{p, 10.0f}});
+    EXPECT_EQ(chain.agcCounter(), 0);
+    EXPECT_FLOAT_EQ(chain.agcGain(), 178.5f);
+}
+
+// One buffer per row, every channel at threshold 0 (lit) or above its silent level (dark).
+TEST_F(BufferPipelineTest, ChangedPatternsAreWrittenProbedAndSignalled) {
+    const struct {
+        std::uint8_t pattern;
+        bool connected;
+        bool written;
+        bool signal;
+    } rows[] = {{0, true, false, false},  {5, true, true, true},   {5, true, false, false},
+                {64, true, true, true},   {128, true, true, true}, {63, true, true, true},
+                {192, false, true, true}, {0, false, true, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(int{row.pattern});
+        for (int ch = 0; ch < kChannelCount; ++ch) {
+            state.ChannelThreshold[ch] = (row.pattern >> ch) & 1 ? 0.0f : 0.05f;
+        }
+        device.connected = row.connected;
+        device.calls.clear();
+        state.SignalSeen = false;
+        runBuffer();
+        EXPECT_EQ(state.SignalSeen, row.signal);
+        using Call = FakeLightDevice::Call;
+        const std::vector<Call> expected = {{Call::kOut, portBytesForPattern(row.pattern)},
+                                            {Call::kInfra, {}}};
+        EXPECT_EQ(device.calls, row.written ? expected : std::vector<Call>{});
+        if (row.written) {
+            EXPECT_EQ(view.connected, row.connected);
+        }
     }
-    setDecaySpeed(state, 10);
-    for (int buffer = 0; buffer < 30; ++buffer) {
-        pipeline.ProcessBuffer(silence().data());
-    }
-    EXPECT_EQ(pipeline.spectrumHeld()[16], 0.0f);
+    EXPECT_EQ(view.statusUpdates, 6);
 }
 
-TEST_F(BufferPipelineTest, NegativeLogPointsAreDrawnBelowTheBaselineButHeldAtZero) {
-    state.XScaleLog = false;
-    Samples impulse = silence();
-    impulse[1] = 129;  // bin k becomes e^(2*pi*i*k/256): every point below 1 in magnitude
-    pipeline.ProcessBuffer(impulse.data());
-    const float fresh = pipeline.spectrumRaw()[3];
-    ASSERT_LT(fresh, 0.0f);
-    EXPECT_EQ(pipeline.spectrumHeld()[3], 0.0f);
-    const auto lines = graphLines();
-    ASSERT_EQ(lines.size(), 255u);
-    EXPECT_EQ(lines[2].x2, 3.0f);
-    EXPECT_FLOAT_EQ(lines[2].y2, 255.0f - fresh);
-}
-
-TEST_F(BufferPipelineTest, HistogramBarIsDrawnDecayAboveTheOldHeldValue) {
-    state.GraphPolygon = false;
-    state.XScaleLog = false;
-    pipeline.ProcessBuffer(cosineOnBin(8).data());
-    const float held = pipeline.spectrumHeld()[16];
-    pipeline.ProcessBuffer(silence().data());
-    const auto lines = graphLines();
-    ASSERT_EQ(lines.size(), 255u);
-    const auto& bar = lines[15];
-    EXPECT_EQ(bar.x1, 16.0f);
-    EXPECT_EQ(bar.y1, 255.0f);
-    EXPECT_EQ(bar.y2, 255.0f - held - 5.0f);
-    EXPECT_EQ(bar.colour, kCyan);
-    EXPECT_EQ(pipeline.spectrumHeld()[16], held - 5.0f);
-}
-
-TEST_F(BufferPipelineTest, LinearPolygonRestartsEachBaselineSegmentAtThePointIndex) {
-    state.XScaleLog = false;
-    pipeline.ProcessBuffer(silence().data());
-    const auto lines = graphLines();
-    ASSERT_EQ(lines.size(), 255u);
-    for (int p = 1; p <= 255; ++p) {
-        const auto& line = lines[p - 1];
-        ASSERT_EQ(line.x1, static_cast<float>(p - 1)) << p;
-        ASSERT_EQ(line.y1, static_cast<float>(p)) << p;
-        ASSERT_EQ(line.x2, static_cast<float>(p)) << p;
-        ASSERT_EQ(line.y2, 255.0f) << p;
-    }
-}
-
-TEST_F(BufferPipelineTest, LogPolygonStartsAtTheBaselineAndChainsSegments) {
-    pipeline.ProcessBuffer(cosineOnBin(8).data());
-    const auto lines = graphLines();
-    ASSERT_EQ(lines.size(), 255u);
-    EXPECT_EQ(lines[0].x1, 0.0f);
-    EXPECT_EQ(lines[0].y1, 255.0f);
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        ASSERT_EQ(lines[i].x1, lines[i - 1].x2);
-        ASSERT_EQ(lines[i].y1, lines[i - 1].y2);
-    }
-    EXPECT_EQ(lines[15].x2, graphX(16, true));
-    EXPECT_FLOAT_EQ(lines[15].y2, 255.0f - pipeline.spectrumHeld()[16]);
-}
-
-TEST_F(BufferPipelineTest, MarkersLowerChannelWinsAndOutOfRangeHasNone) {
+// Linear X, logarithmic Y. An impulse of one sample unit makes every point at most 1 in
+// magnitude, so no fresh value is positive: the polygon draws it on or below the baseline, the
+// held value is clamped at 0 after drawing, and each next segment restarts at y = p.
+TEST_F(BufferPipelineTest, LinearPolygonRestartsAtThePointAndMarkersPrecedeTheirPoint) {
     state.XScaleLog = false;
     state.ChannelFrequency = {10, 20, 20, 40, 50, 60, 0, 300};
-    pipeline.ProcessBuffer(silence().data());
-    const auto found = markers();
-    ASSERT_EQ(found.size(), 5u);
-    EXPECT_EQ(found[1].x1, 20.0f);
-    EXPECT_EQ(found[1].colour, markerColour(1));
-    EXPECT_EQ(found[4].x1, 60.0f);
-    EXPECT_EQ(found[4].colour, markerColour(5));
-    // The marker comes before the graph element of its point, which lies over it.
-    EXPECT_TRUE(isMarker(view.lines[9]));
+    test::SampleBuffer impulse = test::silenceBuffer();
+    impulse[1] = 129;
+    pipeline.ProcessBuffer(impulse.data());
+    const auto graph = lines(false);
+    ASSERT_EQ(graph.size(), 255u);
+    for (int p = 1; p <= 255; ++p) {
+        SCOPED_TRACE(p);
+        const RecordingView::Line& line = graph[p - 1];
+        EXPECT_LE(pipeline.spectrumRaw()[p], 0.0f);
+        EXPECT_EQ(pipeline.spectrumHeld()[p], 0.0f);
+        EXPECT_EQ(line.x1, p - 1.0f);
+        EXPECT_EQ(line.y1, static_cast<float>(p));
+        EXPECT_EQ(line.x2, static_cast<float>(p));
+        EXPECT_FLOAT_EQ(line.y2, 255.0f - pipeline.spectrumRaw()[p]);
+        EXPECT_EQ(line.colour, kCyan);
+    }
+    // Points 20 (channels 1 and 2) take the lower channel's colour; 0 and 300 have no marker.
+    const auto markers = lines(true);
+    const std::pair<float, Rgb> expected[] = {{10.0f, {255, 0, 0}},
+                                              {20.0f, {255, 0, 255}},
+                                              {40.0f, {0, 255, 0}},
+                                              {50.0f, {0, 255, 255}},
+                                              {60.0f, {0, 0, 255}}};
+    ASSERT_EQ(markers.size(), std::size(expected));
+    for (std::size_t i = 0; i < markers.size(); ++i) {
+        EXPECT_EQ(std::make_pair(markers[i].x1, markers[i].colour), expected[i]);
+    }
+    EXPECT_EQ(view.lines[9].x1, 10.0f);  // the marker of point 10, then its graph element
     EXPECT_EQ(view.lines[10].x2, 10.0f);
-    EXPECT_EQ(view.clears, 1);
-    EXPECT_EQ(view.graphsDone, 1);
-}
-
-TEST_F(BufferPipelineTest, ToneLightsItsChannelAndWritesThePatternOnce) {
-    state.ChannelFrequency[2] = 16;
-    pipeline.ProcessBuffer(cosineOnBin(8).data());
-    EXPECT_EQ(pipeline.lightPattern() & 0b100, 0b100);
-    EXPECT_EQ(pipeline.channelShown()[2],
-              static_cast<int>(std::nearbyint(pipeline.spectrumHeld()[16])));
-    EXPECT_TRUE(state.SignalSeen);
-    ASSERT_EQ(device.outWrites().size(), 1u);
-    EXPECT_EQ(device.outWrites()[0].second, pipeline.lightPattern() & 63);
-    EXPECT_EQ(view.lamps[2], kYellow);
-
-    state.SignalSeen = false;
-    pipeline.ProcessBuffer(cosineOnBin(8).data());
-    EXPECT_EQ(device.outWrites().size(), 1u);
-    EXPECT_FALSE(state.SignalSeen);
+    state.XScaleLog = true;  // x = 48 ln p
+    pipeline.ProcessBuffer(impulse.data());
+    EXPECT_EQ(lines(false)[15].x2, static_cast<float>(std::log(16.0) * 48.0));
 }
 
 }  // namespace

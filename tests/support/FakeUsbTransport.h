@@ -22,14 +22,40 @@ class FakeUsbTransport final : public UsbTransport {
         friend bool operator==(const Transfer&, const Transfer&) = default;
     };
 
-    Expected<void, UsbOpenError> open(std::uint16_t vendorId, std::uint16_t productId) override;
+    Expected<void, UsbOpenError> open(std::uint16_t vendorId, std::uint16_t productId) override {
+        ++openAttempts;
+        lastVendorId = vendorId;
+        lastProductId = productId;
+        misuse = misuse || isOpen;
+        if (!present) {
+            return unexpected(UsbOpenError{UsbOpenError::Kind::kNotFound, {}});
+        }
+        isOpen = openResult.has_value();
+        return openResult;
+    }
     int controlTransfer(std::uint8_t request, std::uint16_t value, std::uint16_t index,
-                        std::uint8_t* buffer, std::uint16_t length) override;
-    void close() override;
+                        std::uint8_t* buffer, std::uint16_t length) override {
+        misuse = misuse || !isOpen;
+        transfers.push_back({request, value, index, length});
+        int reply = defaultReply;
+        if (!transferReplies.empty()) {
+            reply = transferReplies.front();
+            transferReplies.pop_front();
+        }
+        if (reply > 0 && length > 0) {
+            buffer[0] = answerByte;
+            return 1;
+        }
+        return reply < 0 ? reply : 0;
+    }
+    void close() override {
+        ++closes;
+        isOpen = false;
+    }
 
     // Script.
     bool present = true;
-    Expected<void, UsbOpenError> openResult;
+    Expected<void, UsbOpenError> openResult;  // success unless a test scripts a failure
     std::deque<int> transferReplies;
     int defaultReply = 1;
     std::uint8_t answerByte = 0;

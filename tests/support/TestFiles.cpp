@@ -1,17 +1,14 @@
 #include "support/TestFiles.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sndfile.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
-
-extern char** environ;
 
 namespace kalindor::test {
 
@@ -74,36 +71,20 @@ std::set<std::string> TempFolder::entries(const fs::path& folder) const {
 }
 
 CliResult runCli(const std::vector<std::string>& args, const fs::path& scratch) {
-    const std::string outPath = (scratch / "cli-stdout.txt").string();
-    const std::string errPath = (scratch / "cli-stderr.txt").string();
-    std::vector<std::string> all = {KALINDOR_CLI_PATH};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& arg : all) {
-        argv.push_back(arg.data());
+    const fs::path out = scratch / "cli-stdout.txt";
+    const fs::path err = scratch / "cli-stderr.txt";
+    std::string command = KALINDOR_CLI_PATH;
+    for (const std::string& arg : args) {  // each in single quotes, a quote as '\''
+        command += " '";
+        for (const char c : arg) {
+            command += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        }
+        command += "'";
     }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    pid_t pid = 0;
-    CliResult result;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-        ADD_FAILURE() << "cannot start " << argv[0] << ": " << std::strerror(spawned);
-        return result;
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = readBytes(outPath);
-    result.err = readBytes(errPath);
-    fs::remove(outPath);
-    fs::remove(errPath);
+    const int status = std::system((command + " >" + out.string() + " 2>" + err.string()).c_str());
+    CliResult result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, readBytes(out), readBytes(err)};
+    fs::remove(out);
+    fs::remove(err);
     return result;
 }
 

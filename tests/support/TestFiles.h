@@ -38,8 +38,8 @@ struct CliResult {
     std::string err;
 };
 
-// Runs kalindor-cli with `args` (no shell) and waits for it; stdout and stderr are captured
-// through files in `scratch`.
+// Runs kalindor-cli with `args` (each passed as it is) and waits for it; stdout and stderr are
+// captured through files in `scratch`.
 CliResult runCli(const std::vector<std::string>& args, const std::filesystem::path& scratch);
 
 }  // namespace kalindor::test

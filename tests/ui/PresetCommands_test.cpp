@@ -131,6 +131,7 @@ TEST_F(PresetCommandsTest, CommandLinePresetStartAndHide) {
     // (empty: the initial caption).
     const std::tuple<QString, bool, QString, bool, bool, QString> cases[] = {
         {unusual + " start", false, "", true, true, unusual + " "},
+        {unusual + "\tstart", false, "", true, true, unusual + "\t"},  // a tab is a blank too
         {unusual + "starth", false, "", true, false, unusual},
         {endsInH, false, "", false, true, endsInH},
         {unusual + "starth", true, "Невозможно открыть", false, true, unusual},
