@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
     deviceOptions.onProblem = [&window, &dialogs](const std::string& problem) {
         QTimer::singleShot(0, [&window, &dialogs, text = QString::fromStdString(problem)] {
             dialogs.message(window.get(), text, QStringLiteral("КАЛИНДОР"),
-                            kalindor::ui::UserDialogs::Icon::Critical);
+                            kalindor::ui::UserDialogs::Icon::kCritical);
         });
     };
     // The kind comes from a DeviceChoice, so the factory always knows it.

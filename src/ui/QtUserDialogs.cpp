@@ -15,7 +15,7 @@ QString QtUserDialogs::displayText(const QString& text) {
 std::unique_ptr<QMessageBox> QtUserDialogs::makeMessageBox(QWidget* parent, const QString& text,
                                                            const QString& title, Icon icon) {
     auto box = std::make_unique<QMessageBox>(
-        icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon, title,
+        icon == Icon::kCritical ? QMessageBox::Critical : QMessageBox::NoIcon, title,
         displayText(text), QMessageBox::Ok, parent);
     box->setTextFormat(Qt::PlainText);
     return box;

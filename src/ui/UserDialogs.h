@@ -12,7 +12,7 @@ namespace kalindor::ui {
 // "\r\n" in the capture error) and a backend shows each as a line break. Main thread only.
 class UserDialogs {
   public:
-    enum class Icon { None, Critical };
+    enum class Icon { kNone, kCritical };
 
     virtual ~UserDialogs() = default;
 

@@ -90,7 +90,7 @@ void WindowCommands::CommandLine(const CommandLineRequest& request) {
     if (const auto loaded = loadPreset(request.path, state_); !loaded) {
         dialogs_.message(view_.dialogParent(),
                          commandLineFailureText(loaded.error().code, pathText(request.FName)),
-                         kErrorTitle, UserDialogs::Icon::Critical);
+                         kErrorTitle, UserDialogs::Icon::kCritical);
         return;
     }
     view_.refreshControls();
@@ -116,7 +116,7 @@ void WindowCommands::startStopClicked() {
             Running = false;
             view_.setStartButtonCaption(previousCaption);
             dialogs_.message(view_.dialogParent(), kInputOpenFailure, kInputErrorTitle,
-                             UserDialogs::Icon::Critical);
+                             UserDialogs::Icon::kCritical);
         }
         return;
     }
@@ -130,7 +130,7 @@ void WindowCommands::inputLost() {
     Running = false;
     view_.setStartButtonCaption(kCaptionStart);
     dialogs_.message(view_.dialogParent(), kInputOpenFailure, kInputErrorTitle,
-                     UserDialogs::Icon::Critical);
+                     UserDialogs::Icon::kCritical);
 }
 
 void WindowCommands::openPresetCommand() {
@@ -140,7 +140,7 @@ void WindowCommands::openPresetCommand() {
     }
     if (!loadPreset(pathBytes(path), state_)) {
         dialogs_.message(view_.dialogParent(), openFailureText(path), kErrorTitle,
-                         UserDialogs::Icon::Critical);
+                         UserDialogs::Icon::kCritical);
         return;
     }
     view_.refreshControls();
@@ -154,7 +154,7 @@ void WindowCommands::savePresetCommand() {
     }
     if (!savePreset(pathBytes(path), state_)) {
         dialogs_.message(view_.dialogParent(), saveFailureText(path), kErrorTitle,
-                         UserDialogs::Icon::Critical);
+                         UserDialogs::Icon::kCritical);
         return;
     }
     setPresetCaption(path);
@@ -174,11 +174,11 @@ void WindowCommands::closeCommand() {
 }
 
 void WindowCommands::portsCommand() {
-    dialogs_.message(view_.dialogParent(), kPortsText, kProgramTitle, UserDialogs::Icon::None);
+    dialogs_.message(view_.dialogParent(), kPortsText, kProgramTitle, UserDialogs::Icon::kNone);
 }
 
 void WindowCommands::aboutCommand() {
-    dialogs_.message(view_.dialogParent(), kAboutText, kAboutTitle, UserDialogs::Icon::None);
+    dialogs_.message(view_.dialogParent(), kAboutText, kAboutTitle, UserDialogs::Icon::kNone);
 }
 
 void WindowCommands::setPresetCaption(const QString& path) {

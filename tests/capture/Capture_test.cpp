@@ -79,7 +79,7 @@ TEST(Capture, StopProcessesTheBufferInFlightCloseDropsItAndOpenStartsAfresh) {
     rig.timers.advance(1000);  // the wait was cancelled
     EXPECT_EQ(rig.processed.size(), 2u);
 
-    rig.capture.stop();                            // nothing outstanding: nothing processed
+    rig.capture.stop();                           // nothing outstanding: nothing processed
     ASSERT_TRUE(rig.capture.open().has_value());  // the counts start afresh
     EXPECT_EQ(rig.capture.ticks() + rig.capture.ticksSkipped() + rig.capture.buffersProcessed(),
               0u);

@@ -107,7 +107,7 @@ TEST_F(Form1Test, PortsAndAboutShowOnlyTheirMessages) {
     EXPECT_TRUE(about.text.startsWith("     КАЛИНДОР\r      Версия: USB 0.1 Beta\r"));
     EXPECT_EQ(about.text.count('\r'), 4);
     EXPECT_FALSE(about.text.contains('\n'));
-    EXPECT_TRUE(ports.icon == UserDialogs::Icon::None && about.icon == UserDialogs::Icon::None);
+    EXPECT_TRUE(ports.icon == UserDialogs::Icon::kNone && about.icon == UserDialogs::Icon::kNone);
     EXPECT_EQ(rig->state, before);
 }
 
@@ -153,7 +153,7 @@ TEST_F(Form1Test, StartStopCaptionsAndAFailingInput) {
     ASSERT_EQ(rig->dialogs.messages.size(), 3u);
     for (const auto& message : rig->dialogs.messages) {
         EXPECT_EQ(message.text + "|" + message.title, kCaptureError + "|Ошибка в КАЛИНДОР");
-        EXPECT_TRUE(message.icon == UserDialogs::Icon::Critical);
+        EXPECT_TRUE(message.icon == UserDialogs::Icon::kCritical);
     }
     EXPECT_EQ(rig->missing({"Command1=Старт"}), QStringList());
     EXPECT_FALSE(rig->timer(1).enabled() || rig->timer(2).enabled());

@@ -31,7 +31,7 @@ class PresetCommandsTest : public WindowTest {
         ASSERT_EQ(rig->dialogs.messages.size(), 1u);
         EXPECT_EQ(rig->dialogs.messages[0].text + "|" + rig->dialogs.messages[0].title,
                   text + "|Ошибка");
-        EXPECT_TRUE(rig->dialogs.messages[0].icon == UserDialogs::Icon::Critical);
+        EXPECT_TRUE(rig->dialogs.messages[0].icon == UserDialogs::Icon::kCritical);
     }
 
     QTemporaryDir dir;

@@ -43,7 +43,7 @@ class ScriptedDialogs final : public UserDialogs {
         messages.push_back({text, title, icon});
     }
     bool askYesNo(QWidget*, const QString& text, const QString& title) override {
-        questions.push_back({text, title, Icon::None});
+        questions.push_back({text, title, Icon::kNone});
         return answerYes;
     }
     QString openFileName(QWidget*, const QString& filter) override {
