@@ -16,6 +16,7 @@
 #include "ui/dialogs/Form4.h"
 #include "ui/dialogs/Form5.h"
 #include "ui/dialogs/Form6.h"
+#include "ui/widgets/Controls.h"
 #include "ui/widgets/LevelBar.h"
 #include "ui/widgets/SpectrumView.h"
 #include "ui/widgets/Twips.h"
@@ -31,33 +32,6 @@ const QString kCaptionStop = QStringLiteral("Стоп");
 
 QString fromUtf8(const std::string& text) {
     return QString::fromStdString(text);
-}
-
-QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, QRect geometry) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setGeometry(geometry);
-    label->setWordWrap(true);
-    return label;
-}
-
-// A slider over the setting's position range and steps, created at `value`.
-QSlider* makeSlider(QWidget* parent, const QString& name, Qt::Orientation orientation,
-                    QRect geometry, Setting setting, int value) {
-    const SettingInfo& info = settingInfo(setting);
-    auto* slider = new QSlider(orientation, parent);
-    slider->setObjectName(name);
-    slider->setGeometry(geometry);
-    slider->setRange(info.low, info.high);
-    slider->setSingleStep(info.step);
-    slider->setPageStep(info.step);
-    if (orientation == Qt::Vertical) {
-        // The minimum at the top, and the up arrow moves the handle up.
-        slider->setInvertedAppearance(true);
-        slider->setInvertedControls(true);
-    }
-    slider->setValue(value);
-    return slider;
 }
 
 void setSliderQuietly(QSlider* slider, int value) {
@@ -121,16 +95,16 @@ void Form1::createControls(QWidget* client) {
     Label2 = makeLabel(client, QStringLiteral("Label2"), QStringLiteral("Скорость сканирования"),
                        twipsRect(120, 0, 1215, 375));
     const int scanPeriod = defaultPosition(Setting::kScanPeriod);
-    Slider1 = makeSlider(client, QStringLiteral("Slider1"), Qt::Horizontal,
-                         twipsRect(1440, 0, 2055, 375), Setting::kScanPeriod, scanPeriod);
+    Slider1 = makeSettingSlider(client, QStringLiteral("Slider1"), Qt::Horizontal,
+                                twipsRect(1440, 0, 2055, 375), Setting::kScanPeriod, scanPeriod);
     Label1 = makeLabel(client, QStringLiteral("Label1"), fromUtf8(scanPeriodLabel(scanPeriod)),
                        twipsRect(3600, 120, 495, 255));
     // The first letter of this caption is a Latin C, as the window has always shown it.
     Label3 = makeLabel(client, QStringLiteral("Label3"), QStringLiteral("Cкорость затухания"),
                        twipsRect(120, 480, 1095, 375));
-    Slider2 = makeSlider(client, QStringLiteral("Slider2"), Qt::Horizontal,
-                         twipsRect(1440, 480, 2055, 375), Setting::kDecaySpeed,
-                         defaultPosition(Setting::kDecaySpeed));
+    Slider2 = makeSettingSlider(client, QStringLiteral("Slider2"), Qt::Horizontal,
+                                twipsRect(1440, 480, 2055, 375), Setting::kDecaySpeed,
+                                defaultPosition(Setting::kDecaySpeed));
 
     Command1 = new QPushButton(kCaptionFirstStart, client);
     Command1->setObjectName(QStringLiteral("Command1"));
@@ -181,14 +155,14 @@ void Form1::createControls(QWidget* client) {
         Label6[ch] = makeLabel(client, QStringLiteral("Label6") + suffix, QStringLiteral("Label6"),
                                twipsRect(left, 2880, 495, 255));
         // Created at the bottom; start-up moves it to its default.
-        Slider3[ch] = makeSlider(client, QStringLiteral("Slider3") + suffix, Qt::Vertical,
-                                 twipsRect(left, 3240, 375, 975), Setting::kThreshold,
-                                 settingInfo(Setting::kThreshold).high);
+        Slider3[ch] = makeSettingSlider(client, QStringLiteral("Slider3") + suffix, Qt::Vertical,
+                                        twipsRect(left, 3240, 375, 975), Setting::kThreshold,
+                                        settingInfo(Setting::kThreshold).high);
         Label8[ch] = makeLabel(client, QStringLiteral("Label8") + suffix, QStringLiteral("Label8"),
                                twipsRect(left, 4440, 495, 255));
-        Slider4[ch] = makeSlider(client, QStringLiteral("Slider4") + suffix, Qt::Vertical,
-                                 twipsRect(left, 4680, 375, 975), Setting::kGain,
-                                 defaultPosition(Setting::kGain));
+        Slider4[ch] = makeSettingSlider(client, QStringLiteral("Slider4") + suffix, Qt::Vertical,
+                                        twipsRect(left, 4680, 375, 975), Setting::kGain,
+                                        defaultPosition(Setting::kGain));
 
         connect(Slider3[ch], &QSlider::valueChanged, this,
                 [this, ch](int position) { thresholdChanged(ch, position); });

@@ -9,32 +9,10 @@
 
 #include "core/ControlUpdates.h"
 #include "ui/widgets/CaptionFit.h"
+#include "ui/widgets/Controls.h"
 #include "ui/widgets/Twips.h"
 
 namespace kalindor::ui {
-
-namespace {
-
-QSlider* makeSlider(QWidget* parent, const QString& name, QRect geometry, Setting setting) {
-    const SettingInfo& info = settingInfo(setting);
-    auto* slider = new QSlider(Qt::Horizontal, parent);
-    slider->setObjectName(name);
-    slider->setGeometry(geometry);
-    slider->setRange(info.low, info.high);
-    slider->setSingleStep(info.step);
-    slider->setPageStep(info.step);
-    return slider;
-}
-
-QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, QRect geometry) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setGeometry(geometry);
-    label->setWordWrap(true);
-    return label;
-}
-
-}  // namespace
 
 Form6::Form6(SharedState& state, std::function<void()> timerPeriodsChanged, QWidget* parent)
     : QDialog(parent), state_(state), timerPeriodsChanged_(std::move(timerPeriodsChanged)) {
@@ -51,8 +29,8 @@ Form6::Form6(SharedState& state, std::function<void()> timerPeriodsChanged, QWid
 
     Label1 = makeLabel(this, QStringLiteral("Label1"), QStringLiteral("Если нет сигнала"),
                        twipsRect(0, 120, 1335, 255));
-    Slider1 = makeSlider(this, QStringLiteral("Slider1"), twipsRect(1440, 120, 1575, 375),
-                         Setting::kNoSignalSeconds);
+    Slider1 = makeSettingSlider(this, QStringLiteral("Slider1"), Qt::Horizontal,
+                                twipsRect(1440, 120, 1575, 375), Setting::kNoSignalSeconds);
     Label2 = makeLabel(this, QStringLiteral("Label2"), QString(), twipsRect(3000, 120, 255, 375));
     Label3 = makeLabel(this, QStringLiteral("Label3"), QStringLiteral("секунд, то"),
                        twipsRect(3240, 120, 855, 255));
@@ -69,8 +47,8 @@ Form6::Form6(SharedState& state, std::function<void()> timerPeriodsChanged, QWid
 
     Label4 = makeLabel(this, QStringLiteral("Label4"), QStringLiteral("Скорость автомата"),
                        twipsRect(600, 480, 735, 375));
-    Slider2 = makeSlider(this, QStringLiteral("Slider2"), twipsRect(1440, 600, 1575, 375),
-                         Setting::kEffectSpeed);
+    Slider2 = makeSettingSlider(this, QStringLiteral("Slider2"), Qt::Horizontal,
+                                twipsRect(1440, 600, 1575, 375), Setting::kEffectSpeed);
 
     Frame1 = new QGroupBox(QStringLiteral("Эффекты"), this);
     Frame1->setObjectName(QStringLiteral("Frame1"));

@@ -1,0 +1,32 @@
+#include "ui/widgets/Controls.h"
+
+namespace kalindor::ui {
+
+QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, QRect geometry) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setGeometry(geometry);
+    label->setWordWrap(true);
+    return label;
+}
+
+QSlider* makeSettingSlider(QWidget* parent, const QString& name, Qt::Orientation orientation,
+                           QRect geometry, Setting setting, std::optional<int> value) {
+    const SettingInfo& info = settingInfo(setting);
+    auto* slider = new QSlider(orientation, parent);
+    slider->setObjectName(name);
+    slider->setGeometry(geometry);
+    slider->setRange(info.low, info.high);
+    slider->setSingleStep(info.step);
+    slider->setPageStep(info.step);
+    if (orientation == Qt::Vertical) {
+        slider->setInvertedAppearance(true);
+        slider->setInvertedControls(true);
+    }
+    if (value) {
+        slider->setValue(*value);
+    }
+    return slider;
+}
+
+}  // namespace kalindor::ui

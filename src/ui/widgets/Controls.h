@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QLabel>
+#include <QRect>
+#include <QSlider>
+#include <QString>
+#include <optional>
+
+#include "core/Settings.h"
+
+namespace kalindor::ui {
+
+// A word-wrapping label named `name` (its objectName), at `geometry` in pixels; owned by parent.
+QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, QRect geometry);
+
+// A slider named `name` over the setting's position range, arrow and page steps, owned by
+// parent. A vertical one has its minimum at the top and its up arrow moving the handle up.
+// Created at `value` when given, else at the bottom of the range.
+QSlider* makeSettingSlider(QWidget* parent, const QString& name, Qt::Orientation orientation,
+                           QRect geometry, Setting setting, std::optional<int> value = {});
+
+}  // namespace kalindor::ui
