@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdint>
 #include <random>
-#include <vector>
 
 #include "dsp/GraphGeometry.h"
 #include "dsp/NaturalLog.h"

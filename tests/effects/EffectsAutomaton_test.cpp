@@ -5,7 +5,6 @@
 #include <array>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "core/ControlUpdates.h"
 #include "support/FakeLightDevice.h"
@@ -99,10 +98,10 @@ TEST(EffectsAutomaton, NoSignalCheckStartsAndStopsTheEffects) {
         {'S', 2, false, false},  // only a signal,
         {' ', 2, true, true},    // then a new silence does
         {'D', 3, true, true},    // disabling does not stop running effects
-        {'E', 4, true, true},   {'X', 4, false, true},  // Stop leaves the silence mode set,
+        {'E', 4, true, true},   {'X', 4, false, true},  // enabled again; Stop leaves the mode set,
         {'R', 4, false, true},                          // so the silence after Start starts nothing
-        {'S', 4, false, false}, {' ', 4, true, true},
-        {' ', 5, true, true},  // the effect goes on where it stopped
+        {'S', 4, false, false}, {' ', 4, true, true},   // until a signal and a new silence:
+        {' ', 5, true, true},                           // the effect goes on where it stopped
     };
     AutomatonRig rig;
     for (std::size_t i = 0; i < std::size(rows); ++i) {

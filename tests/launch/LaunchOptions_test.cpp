@@ -106,6 +106,7 @@ TEST(LaunchOptions, UsageErrorsNameTheOption) {
         {{"--usb-id", "03EB"}, "--usb-id"},
         {{"--usb-id", "12345:0001"}, "--usb-id"},
         {{"--for", "2"}, "unknown option '--for'"},  // the window has no duration
+        {{"--help=yes"}, "unknown option '--help=yes'"},
         {{"--for", "0"}, "--for", LaunchProgram::kCliRun},
         {{"--for", "1000000000"}, "--for", LaunchProgram::kCliRun},
         {{"--no-signal", "0"}, "invalid value '0' for --no-signal", LaunchProgram::kCliRun},

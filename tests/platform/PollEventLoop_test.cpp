@@ -28,6 +28,7 @@ TEST(PollEventLoop, TimersKeepTheirCadenceAndStopWhenDisabledDestroyedOrTheLoopE
         return *timers.back();
     };
     add(300, [&] {
+        order += 'B';
         std::this_thread::sleep_for(std::chrono::milliseconds(40));
         timers[0]->setEnabled(false);
     });
@@ -50,7 +51,7 @@ TEST(PollEventLoop, TimersKeepTheirCadenceAndStopWhenDisabledDestroyedOrTheLoopE
     destroyed->setEnabled(true);
 
     EXPECT_EQ(loop.run().value(), 0);
-    EXPECT_EQ(order, "DAAC");
+    EXPECT_EQ(order, "DBAAC");
     for (std::size_t i = 0; i < ticks.size(); ++i) {
         EXPECT_GE(ticks[i], 300 * static_cast<std::int64_t>(i + 1)) << i;
     }
