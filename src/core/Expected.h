@@ -45,8 +45,10 @@ concept ErrorSource = std::constructible_from<E, G>;
 template <class T, class E = std::string>
 class [[nodiscard]] Expected {
   public:
+    // ValueSource excludes Expected itself, so copies and moves still take their constructors.
     template <detail::ValueSource<T, Expected> U = T>
-    explicit(!std::convertible_to<U, T>) Expected(U&& value)
+    explicit(!std::convertible_to<U, T>)
+        Expected(U&& value)  // NOLINT(bugprone-forwarding-reference-overload)
         : content_(std::in_place_index<0>, std::forward<U>(value)) {}
 
     template <detail::ErrorSource<E> G>

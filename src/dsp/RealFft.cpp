@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 namespace kalindor {
@@ -139,8 +140,8 @@ void RealFft(float* data) {
     // Split step: pair m (1..64) with pair 128 - m, over contiguous copies so that it
     // vectorises. Pairs m and 128 - m are written by iteration m only, except pair 64, which
     // meets itself: its second result (the 128 - m one) is the one that stays.
-    constexpr double c1 = 0.5;
-    constexpr double c2 = -0.5;
+    constexpr double kC1 = 0.5;  // the split step's two halving factors
+    constexpr double kC2 = -0.5;
     Quarter upR;
     Quarter upI;
     Quarter downR;
@@ -158,18 +159,18 @@ void RealFft(float* data) {
     for (int q = 0; q < kSplitCount; ++q) {
         const double wr = t.splitR[q];
         const double wi = t.splitI[q];
-        const double h1r = c1 * (static_cast<double>(upR[q]) + downR[q]);
-        const double h1i = c1 * (static_cast<double>(upI[q]) - downI[q]);
-        const double h2r = -c2 * (static_cast<double>(upI[q]) + downI[q]);
-        const double h2i = c2 * (static_cast<double>(upR[q]) - downR[q]);
+        const double h1r = kC1 * (static_cast<double>(upR[q]) + downR[q]);
+        const double h1i = kC1 * (static_cast<double>(upI[q]) - downI[q]);
+        const double h2r = -kC2 * (static_cast<double>(upI[q]) + downI[q]);
+        const double h2i = kC2 * (static_cast<double>(upR[q]) - downR[q]);
         lowR[q] = static_cast<float>(h1r + wr * h2r - wi * h2i);
         lowI[q] = static_cast<float>(h1i + wr * h2i + wi * h2r);
         highR[q] = static_cast<float>(h1r - wr * h2r + wi * h2i);
         highI[q] = static_cast<float>(-h1i + wr * h2i + wi * h2r);
     }
     for (int q = 0; q < kSplitCount; ++q) {
-        const int m = q + 1;
-        const int n = kComplexCount - m;
+        const std::ptrdiff_t m = q + 1;
+        const std::ptrdiff_t n = kComplexCount - m;
         data[2 * m] = lowR[q];
         data[2 * m + 1] = lowI[q];
         data[2 * n] = highR[q];

@@ -107,8 +107,9 @@ Expected<int, int> createTemporary(const std::string& folder, const std::string&
     static std::atomic<unsigned> counter{0};
     int err = EEXIST;
     for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
-        tempPath = folder + "/." + name + ".tmp" + std::to_string(::getpid()) + "-" +
-                   std::to_string(counter.fetch_add(1));
+        tempPath = folder;
+        tempPath.append("/.").append(name).append(".tmp").append(std::to_string(::getpid()));
+        tempPath.append("-").append(std::to_string(counter.fetch_add(1)));
         const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             return fd;
