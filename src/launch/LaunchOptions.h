@@ -8,6 +8,7 @@
 #include "core/Expected.h"
 #include "core/SharedState.h"
 #include "launch/CommandLine.h"
+#include "launch/OutputChoices.h"
 
 namespace kalindor {
 
@@ -18,9 +19,6 @@ enum class LaunchProgram { kWindow, kCliRun };
 enum class DeviceChoice { kUsb, kSim, kNone };  // the real board, the simulated one, no board
 
 enum class EffectsChoice { kOff, kFire, kWave, kRandom };
-
-inline constexpr std::uint16_t kDefaultUsbVendorId = 0x03EB;
-inline constexpr std::uint16_t kDefaultUsbProductId = 0x21FF;
 
 struct LaunchOptions {
     // Common options.

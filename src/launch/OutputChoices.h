@@ -1,0 +1,54 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/Expected.h"
+#include "core/SharedState.h"
+
+namespace kalindor {
+
+inline constexpr std::uint16_t kDefaultUsbVendorId = 0x03EB;
+inline constexpr std::uint16_t kDefaultUsbProductId = 0x21FF;
+inline constexpr int kDefaultOlaPort = 9010;
+inline constexpr int kMaxLightDelayMs = 1000;
+inline constexpr int kDmxSlots = 512;
+// Channel 8 must still fall inside the universe.
+inline constexpr int kMaxFirstSlot = kDmxSlots - kChannelCount + 1;
+
+// What a DMX output sends for a lit channel: 255 (switch) or the channel's level (dim).
+enum class DmxLevels { kSwitch, kDim };
+
+// One --device value: "usb", "sim", "none", "ola[:UNIVERSE[:FIRST_SLOT]]",
+// "gpio:CHIP:L1,L2,L3,L4,L5,L6,L7,L8[:active-low]".
+struct OutputChoice {
+    enum class Kind { kUsb, kSim, kNone, kOla, kGpio };
+    Kind kind = Kind::kUsb;
+    std::uint32_t universe = 1;                   // ola
+    int firstSlot = 1;                            // ola: DMX slot (1..kMaxFirstSlot) of channel 1
+    std::string chip;                             // gpio: chip name, e.g. "gpiochip0"
+    std::array<unsigned, kChannelCount> lines{};  // gpio: line offset of each channel
+    bool activeLow = false;                       // gpio: a lit channel drives its line low
+    friend bool operator==(const OutputChoice&, const OutputChoice&) = default;
+};
+
+// Every light-output choice of a run.
+struct OutputChoices {
+    std::vector<OutputChoice> devices{OutputChoice{}};  // in the order given; never empty
+    std::uint16_t usbVendorId = kDefaultUsbVendorId;
+    std::uint16_t usbProductId = kDefaultUsbProductId;
+    int olaPort = kDefaultOlaPort;  // TCP port of the local OLA daemon
+    DmxLevels dmxLevels = DmxLevels::kSwitch;
+    int lightDelayMs = 0;  // 0..kMaxLightDelayMs
+    friend bool operator==(const OutputChoices&, const OutputChoices&) = default;
+};
+
+// Parses one --device value; the error is one line saying what was expected.
+Expected<OutputChoice> parseOutputChoice(std::string_view text);
+// The --device value that parses back to `choice`.
+std::string formatOutputChoice(const OutputChoice& choice);
+
+}  // namespace kalindor
