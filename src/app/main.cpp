@@ -21,18 +21,6 @@ namespace {
 // start-up, so a started capture has drawn its graph, and then the program ends.
 constexpr int kScreenshotDelayMs = 1500;
 
-const char* deviceKind(kalindor::DeviceChoice choice) {
-    switch (choice) {
-        case kalindor::DeviceChoice::kSim:
-            return "sim";
-        case kalindor::DeviceChoice::kNone:
-            return "none";
-        case kalindor::DeviceChoice::kUsb:
-            break;
-    }
-    return "usb";
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -67,9 +55,12 @@ int main(int argc, char** argv) {
     std::unique_ptr<kalindor::ui::Form1> window;
 
     kalindor::DeviceOptions deviceOptions;
-    deviceOptions.kind = deviceKind(options.device);
-    deviceOptions.vendorId = options.usbVendorId;
-    deviceOptions.productId = options.usbProductId;
+    const kalindor::OutputChoices outputs =
+        kalindor::resolveOutputChoices(kalindor::OutputChoices{}, options);
+    const kalindor::OutputChoice::Kind board = kalindor::boardKind(outputs.devices);
+    deviceOptions.kind = kalindor::formatOutputChoice(kalindor::OutputChoice{.kind = board});
+    deviceOptions.vendorId = outputs.usbVendorId;
+    deviceOptions.productId = outputs.usbProductId;
     // Reported from inside a device call, maybe in the middle of a buffer: the message box
     // waits until that call has returned.
     deviceOptions.onProblem = [&window, &dialogs](const std::string& problem) {

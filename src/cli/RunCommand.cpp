@@ -64,18 +64,6 @@ std::vector<std::string> takeOwnOptions(std::span<const std::string> args, RunOw
     return rest;
 }
 
-const char* deviceKind(DeviceChoice choice) {
-    switch (choice) {
-        case DeviceChoice::kSim:
-            return "sim";
-        case DeviceChoice::kNone:
-            return "none";
-        case DeviceChoice::kUsb:
-            break;
-    }
-    return "usb";
-}
-
 std::int64_t wallClockMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::system_clock::now().time_since_epoch())
@@ -131,10 +119,12 @@ int runLive(std::span<const std::string> args) {
     const std::int64_t logOriginUnixMs = wallClockMs();
     const std::int64_t logOriginMs = loop.nowMs();
     DeviceOptions deviceOptions;
-    deviceOptions.kind = deviceKind(options.device);
-    deviceOptions.vendorId = options.usbVendorId;
-    deviceOptions.productId = options.usbProductId;
-    deviceOptions.simLog = options.device == DeviceChoice::kSim ? stdout : nullptr;
+    const OutputChoices outputs = resolveOutputChoices(OutputChoices{}, options);
+    const OutputChoice::Kind board = boardKind(outputs.devices);
+    deviceOptions.kind = formatOutputChoice(OutputChoice{.kind = board});
+    deviceOptions.vendorId = outputs.usbVendorId;
+    deviceOptions.productId = outputs.usbProductId;
+    deviceOptions.simLog = board == OutputChoice::Kind::kSim ? stdout : nullptr;
     deviceOptions.onProblem = [](const std::string& problem) { printError(problem); };
     Expected<std::unique_ptr<LightDevice>> created = createLightDevice(deviceOptions);
     if (!created) {

@@ -12,16 +12,22 @@ namespace {
 
 constexpr double kMaxRunSeconds = 365.0 * 24 * 3600;  // a year; guards the ms conversion
 
-// A whole number within the setting's range.
-std::optional<int> settingValue(std::string_view text, Setting id) {
-    const SettingInfo& info = settingInfo(id);
+constexpr int kMaxTcpPort = 65535;
+
+// A whole decimal number low..high.
+std::optional<int> wholeNumber(std::string_view text, int low, int high) {
     int value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc{} || end != text.data() + text.size() || value < info.low ||
-        value > info.high) {
+    if (ec != std::errc{} || end != text.data() + text.size() || value < low || value > high) {
         return std::nullopt;
     }
     return value;
+}
+
+// A whole number within the setting's range.
+std::optional<int> settingValue(std::string_view text, Setting id) {
+    const SettingInfo& info = settingInfo(id);
+    return wholeNumber(text, info.low, info.high);
 }
 
 // Exactly 1 to 4 hexadecimal digits.
@@ -83,14 +89,14 @@ struct Parser {
             }
             options.input = std::string(value);
         } else if (name == "device") {
-            if (value == "usb") {
-                options.device = DeviceChoice::kUsb;
-            } else if (value == "sim") {
-                options.device = DeviceChoice::kSim;
-            } else if (value == "none") {
-                options.device = DeviceChoice::kNone;
-            } else {
-                return bad("usb, sim or none");
+            Expected<OutputChoice> device = parseOutputChoice(value);
+            if (!device) {
+                return bad(device.error());
+            }
+            options.devices.push_back(std::move(*device));
+            if (Expected<void> together = checkOutputDevices(options.devices); !together) {
+                result.error = "--device " + std::string(value) + ": " + together.error();
+                return false;
             }
         } else if (name == "usb-id") {
             const std::size_t colon = value.find(':');
@@ -103,6 +109,26 @@ struct Parser {
             }
             options.usbVendorId = *vendor;
             options.usbProductId = *product;
+        } else if (name == "ola-port") {
+            const auto port = wholeNumber(value, 1, kMaxTcpPort);
+            if (!port) {
+                return bad("a TCP port 1..65535");
+            }
+            options.olaPort = port;
+        } else if (name == "dmx-levels") {
+            if (value == "switch") {
+                options.dmxLevels = DmxLevels::kSwitch;
+            } else if (value == "dim") {
+                options.dmxLevels = DmxLevels::kDim;
+            } else {
+                return bad("switch or dim");
+            }
+        } else if (name == "light-delay") {
+            const auto ms = wholeNumber(value, 0, kMaxLightDelayMs);
+            if (!ms) {
+                return bad("milliseconds 0.." + std::to_string(kMaxLightDelayMs));
+            }
+            options.lightDelayMs = ms;
         } else if (name == "for") {
             const auto ms = durationMs(value);
             if (!ms) {
@@ -138,7 +164,8 @@ struct Parser {
     }
 
     bool takesValue(std::string_view name) const {
-        if (name == "input" || name == "device" || name == "usb-id") {
+        if (name == "input" || name == "device" || name == "usb-id" || name == "ola-port" ||
+            name == "dmx-levels" || name == "light-delay") {
             return true;
         }
         return program == LaunchProgram::kCliRun && (name == "for" || name == "no-signal" ||
@@ -201,10 +228,19 @@ std::string launchOptionsHelp(LaunchProgram program) {
         "  --input default|monitor|NAME|FILE\n"
         "        Sound source: the default input, the monitor of the default output, a source\n"
         "        by name, or an audio file played as if captured (default: default).\n"
-        "  --device usb|sim|none\n"
-        "        Light output: the USB board, a simulated board, or none (default: usb).\n"
+        "  --device usb|sim|none|ola[:UNIVERSE[:FIRST_SLOT]]|gpio:CHIP:L1,...,L8[:active-low]\n"
+        "        Light output, may be given more than once: the USB board, a simulated board,\n"
+        "        no board, a DMX universe through the local OLA daemon (default 1:1; channel 1\n"
+        "        at FIRST_SLOT), or relays on eight GPIO lines (default: usb).\n"
         "  --usb-id VVVV:PPPP\n"
-        "        USB vendor and product id of the board, hexadecimal (default: 03EB:21FF).\n";
+        "        USB vendor and product id of the board, hexadecimal (default: 03EB:21FF).\n"
+        "  --ola-port PORT\n"
+        "        TCP port of the OLA daemon (default: 9010).\n"
+        "  --dmx-levels switch|dim\n"
+        "        DMX value of a lit channel: 255, or the channel's level (default: switch).\n"
+        "  --light-delay MS\n"
+        "        Delay every light output by 0..1000 ms, to line the lights up with speakers\n"
+        "        that lag (default: 0).\n";
     if (program == LaunchProgram::kCliRun) {
         help +=
             "  --for SECONDS\n"
@@ -219,6 +255,18 @@ std::string launchOptionsHelp(LaunchProgram program) {
     }
     help += "  --help\n        Show this help and exit.\n";
     return help;
+}
+
+OutputChoices resolveOutputChoices(OutputChoices saved, const LaunchOptions& options) {
+    if (!options.devices.empty()) {
+        saved.devices = options.devices;
+    }
+    saved.usbVendorId = options.usbVendorId.value_or(saved.usbVendorId);
+    saved.usbProductId = options.usbProductId.value_or(saved.usbProductId);
+    saved.olaPort = options.olaPort.value_or(saved.olaPort);
+    saved.dmxLevels = options.dmxLevels.value_or(saved.dmxLevels);
+    saved.lightDelayMs = options.lightDelayMs.value_or(saved.lightDelayMs);
+    return saved;
 }
 
 void applyAutomatonOptions(const LaunchOptions& options, SharedState& state) {

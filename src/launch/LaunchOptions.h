@@ -4,6 +4,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "core/Expected.h"
 #include "core/SharedState.h"
@@ -16,17 +17,20 @@ namespace kalindor {
 // run` adds the automaton and duration options (the window sets those in its dialog instead).
 enum class LaunchProgram { kWindow, kCliRun };
 
-enum class DeviceChoice { kUsb, kSim, kNone };  // the real board, the simulated one, no board
-
 enum class EffectsChoice { kOff, kFire, kWave, kRandom };
 
 struct LaunchOptions {
     // Common options.
     std::string input = "default";  // --input: "default", "monitor", a source name or a file
-    DeviceChoice device = DeviceChoice::kUsb;         // --device usb|sim|none
-    std::uint16_t usbVendorId = kDefaultUsbVendorId;  // --usb-id VVVV:PPPP (hex)
-    std::uint16_t usbProductId = kDefaultUsbProductId;
-    bool helpRequested = false;  // --help; the other fields are then not meaningful
+    // Light outputs. Each stays empty when its option is not given, so that the window's saved
+    // choices can stand in for it (resolveOutputChoices).
+    std::vector<OutputChoice> devices;         // --device, repeatable, in the order given
+    std::optional<std::uint16_t> usbVendorId;  // --usb-id VVVV:PPPP (hex)
+    std::optional<std::uint16_t> usbProductId;
+    std::optional<int> olaPort;          // --ola-port 1..65535
+    std::optional<DmxLevels> dmxLevels;  // --dmx-levels switch|dim
+    std::optional<int> lightDelayMs;     // --light-delay 0..kMaxLightDelayMs
+    bool helpRequested = false;          // --help; the other fields are then not meaningful
 
     // The arguments that are not options, joined with single blanks, and what they ask for.
     std::string commandText;
@@ -50,6 +54,10 @@ Expected<LaunchOptions> parseLaunchOptions(std::span<const std::string> args,
 
 // The option lines for a --help text (each "  --opt ...  description\n").
 std::string launchOptionsHelp(LaunchProgram program);
+
+// The output choices of a run: `saved` with every output option that was given replacing its
+// part (--device replaces the whole device list).
+OutputChoices resolveOutputChoices(OutputChoices saved, const LaunchOptions& options);
 
 // Puts the automaton options into the state through the control update routines. Call it after
 // applyStartupDefaults, which would otherwise overwrite them.

@@ -37,7 +37,7 @@ Split splitColon(std::string_view text) {
 
 Expected<OutputChoice> parseOla(std::string_view rest, bool hasRest) {
     const auto bad = [] {
-        return unexpected(std::string("expected ola[:UNIVERSE[:FIRST_SLOT]] with UNIVERSE 0..") +
+        return unexpected(std::string("ola[:UNIVERSE[:FIRST_SLOT]] with UNIVERSE 0..") +
                           std::to_string(std::numeric_limits<std::uint32_t>::max()) +
                           " and FIRST_SLOT 1.." + std::to_string(kMaxFirstSlot));
     };
@@ -66,7 +66,7 @@ Expected<OutputChoice> parseOla(std::string_view rest, bool hasRest) {
 Expected<OutputChoice> parseGpio(std::string_view rest) {
     const auto bad = [] {
         return unexpected(
-            std::string("expected gpio:CHIP:L1,L2,L3,L4,L5,L6,L7,L8[:active-low] "
+            std::string("gpio:CHIP:L1,L2,L3,L4,L5,L6,L7,L8[:active-low] "
                         "with eight different line numbers"));
     };
     const Split chip = splitColon(rest);
@@ -123,7 +123,7 @@ Expected<OutputChoice> parseOutputChoice(std::string_view text) {
         return parseGpio(kind.rest);
     } else {
         return unexpected(
-            std::string("expected usb, sim, none, ola[:UNIVERSE[:FIRST_SLOT]] or "
+            std::string("usb, sim, none, ola[:UNIVERSE[:FIRST_SLOT]] or "
                         "gpio:CHIP:L1,...,L8[:active-low]"));
     }
     return choice;
@@ -149,6 +149,44 @@ std::string formatOutputChoice(const OutputChoice& choice) {
             break;
     }
     return "usb";
+}
+
+Expected<void> checkOutputDevices(const std::vector<OutputChoice>& devices) {
+    int boards = 0;
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        const OutputChoice& device = devices[i];
+        const OutputChoice::Kind kind = device.kind;
+        if (kind == OutputChoice::Kind::kUsb || kind == OutputChoice::Kind::kSim ||
+            kind == OutputChoice::Kind::kNone) {
+            if (++boards > 1) {
+                return unexpected(std::string("usb, sim and none cannot be combined"));
+            }
+            continue;
+        }
+        for (std::size_t j = 0; j < i; ++j) {
+            const OutputChoice& other = devices[j];
+            if (other.kind != kind) {
+                continue;
+            }
+            if (kind == OutputChoice::Kind::kOla && other.universe == device.universe) {
+                return unexpected("OLA universe " + std::to_string(device.universe) +
+                                  " is given more than once");
+            }
+            if (kind == OutputChoice::Kind::kGpio && other.chip == device.chip) {
+                return unexpected("GPIO chip " + device.chip + " is given more than once");
+            }
+        }
+    }
+    return {};
+}
+
+OutputChoice::Kind boardKind(const std::vector<OutputChoice>& devices) {
+    for (const OutputChoice& device : devices) {
+        if (device.kind == OutputChoice::Kind::kUsb || device.kind == OutputChoice::Kind::kSim) {
+            return device.kind;
+        }
+    }
+    return OutputChoice::Kind::kNone;
 }
 
 }  // namespace kalindor

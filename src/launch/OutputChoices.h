@@ -29,7 +29,7 @@ struct OutputChoice {
     Kind kind = Kind::kUsb;
     std::uint32_t universe = 1;                   // ola
     int firstSlot = 1;                            // ola: DMX slot (1..kMaxFirstSlot) of channel 1
-    std::string chip;                             // gpio: chip name, e.g. "gpiochip0"
+    std::string chip{};                           // gpio: chip name, e.g. "gpiochip0"
     std::array<unsigned, kChannelCount> lines{};  // gpio: line offset of each channel
     bool activeLow = false;                       // gpio: a lit channel drives its line low
     friend bool operator==(const OutputChoice&, const OutputChoice&) = default;
@@ -46,9 +46,18 @@ struct OutputChoices {
     friend bool operator==(const OutputChoices&, const OutputChoices&) = default;
 };
 
-// Parses one --device value; the error is one line saying what was expected.
+// Parses one --device value; the error is the form that was expected, e.g. "ola[:UNIVERSE...".
 Expected<OutputChoice> parseOutputChoice(std::string_view text);
 // The --device value that parses back to `choice`.
 std::string formatOutputChoice(const OutputChoice& choice);
+
+// Checks that a run's devices can go together: at most one of usb, sim and none (they all
+// name the board), each OLA universe and each GPIO chip at most once (an output owns its
+// whole universe or chip). The error is one line.
+Expected<void> checkOutputDevices(const std::vector<OutputChoice>& devices);
+
+// The board of a run: the usb, sim or none device given; none (no board) when only other
+// outputs are given.
+OutputChoice::Kind boardKind(const std::vector<OutputChoice>& devices);
 
 }  // namespace kalindor

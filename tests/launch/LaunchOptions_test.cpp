@@ -53,17 +53,17 @@ TEST(LaunchOptions, OptionsAndPresetText) {
     auto result = parseLaunchOptions(std::vector<std::string>{}, LaunchProgram::kWindow);
     ASSERT_TRUE(result) << result.error();
     EXPECT_EQ(result->input, "default");
-    EXPECT_EQ(result->device, DeviceChoice::kUsb);
-    EXPECT_EQ(result->usbVendorId << 16 | result->usbProductId, 0x03EB21FF);
+    EXPECT_EQ(resolveOutputChoices(OutputChoices{}, *result), OutputChoices{});
 
     result = parseLaunchOptions(
         std::vector<std::string>{"--device", "sim", "-odd  name.lcf", "--input=/a b.wav", "starth",
                                  "--usb-id=16c0:05DC"},
         LaunchProgram::kWindow);
     ASSERT_TRUE(result) << result.error();
-    EXPECT_EQ(result->device, DeviceChoice::kSim);
+    EXPECT_EQ(result->devices,
+              std::vector<OutputChoice>{OutputChoice{.kind = OutputChoice::Kind::kSim}});
     EXPECT_EQ(result->input, "/a b.wav");
-    EXPECT_EQ(result->usbVendorId << 16 | result->usbProductId, 0x16C005DC);
+    EXPECT_EQ(*result->usbVendorId << 16 | *result->usbProductId, 0x16C005DC);
     EXPECT_EQ(result->commandText, "-odd  name.lcf starth");
     EXPECT_EQ(result->command.path, "-odd  name.lcf");
     EXPECT_TRUE(result->command.HideRequested);
@@ -71,6 +71,39 @@ TEST(LaunchOptions, OptionsAndPresetText) {
     result = parseLaunchOptions(std::vector<std::string>{"x.lcf", "--help", "--bogus"},
                                 LaunchProgram::kWindow);
     EXPECT_TRUE(result && result->helpRequested);
+}
+
+// Output options given on the command line replace the saved choices for the run; the ones
+// not given keep theirs.
+TEST(LaunchOptions, OutputOptionsOverrideTheSavedChoices) {
+    OutputChoices saved;
+    saved.devices = {OutputChoice{.kind = OutputChoice::Kind::kNone},
+                     *parseOutputChoice("ola:3:10")};
+    saved.olaPort = 9100;
+    saved.dmxLevels = DmxLevels::kDim;
+    saved.lightDelayMs = 120;
+
+    auto result =
+        parseLaunchOptions(std::vector<std::string>{"--light-delay=0"}, LaunchProgram::kWindow);
+    ASSERT_TRUE(result) << result.error();
+    OutputChoices expected = saved;
+    expected.lightDelayMs = 0;
+    EXPECT_EQ(resolveOutputChoices(saved, *result), expected);
+
+    result = parseLaunchOptions(
+        std::vector<std::string>{"--device", "usb", "--device=ola:2", "--ola-port", "9011",
+                                 "--dmx-levels", "switch", "--device",
+                                 "gpio:gpiochip0:1,2,3,4,5,6,7,8:active-low"},
+        LaunchProgram::kCliRun);
+    ASSERT_TRUE(result) << result.error();
+    expected = saved;
+    expected.devices = {OutputChoice{}, *parseOutputChoice("ola:2"),
+                        *parseOutputChoice("gpio:gpiochip0:1,2,3,4,5,6,7,8:active-low")};
+    expected.olaPort = 9011;
+    expected.dmxLevels = DmxLevels::kSwitch;
+    EXPECT_EQ(resolveOutputChoices(saved, *result), expected);
+    EXPECT_EQ(boardKind(expected.devices), OutputChoice::Kind::kUsb);
+    EXPECT_EQ(boardKind(saved.devices), OutputChoice::Kind::kNone);
 }
 
 TEST(LaunchOptions, RunOptionsSetTheDurationAndTheAutomaton) {
@@ -102,7 +135,18 @@ TEST(LaunchOptions, UsageErrorsNameTheOption) {
         {{"--input"}, "option --input needs a value"},
         {{"--input", "--device", "sim"}, "option --input needs a value"},
         {{"--input="}, "invalid value '' for --input"},
-        {{"--device", "serial"}, "invalid value 'serial' for --device (expected usb, sim or none)"},
+        {{"--device", "serial"}, "invalid value 'serial' for --device (expected usb, sim, none, "},
+        {{"--device", "ola:1:510"}, "invalid value 'ola:1:510' for --device (expected ola["},
+        {{"--device", "usb", "--device", "none"},
+         "--device none: usb, sim and none cannot be combined"},
+        {{"--device", "ola", "--device", "ola:1:20"}, "OLA universe 1 is given more than once"},
+        {{"--device", "gpio:a:1,2,3,4,5,6,7,8", "--device", "gpio:a:9,10,11,12,13,14,15,16"},
+         "GPIO chip a is given more than once"},
+        {{"--ola-port", "0"}, "--ola-port"},
+        {{"--dmx-levels", "bright"},
+         "invalid value 'bright' for --dmx-levels (expected switch or dim)"},
+        {{"--light-delay", "1001"}, "--light-delay"},
+        {{"--light-delay", "-1"}, "--light-delay"},
         {{"--usb-id", "03EB"}, "--usb-id"},
         {{"--usb-id", "12345:0001"}, "--usb-id"},
         {{"--for", "2"}, "unknown option '--for'"},  // the window has no duration
