@@ -11,6 +11,13 @@ namespace kalindor {
 // The level of every channel, 0..255 (the level bars' values).
 using ChannelLevels = std::array<std::uint8_t, kChannelCount>;
 
+// What a DMX output sends for a lit channel: 255 (switch) or the channel's level (dim); a dark
+// channel is always 0.
+enum class DmxLevels { kSwitch, kDim };
+
+// The TCP port the OLA daemon listens on unless told otherwise.
+inline constexpr int kDefaultOlaPort = 9010;
+
 // The light state handed to the outputs besides the USB board.
 struct LightFrame {
     std::uint8_t pattern = 0;  // bit ch set = channel ch lit

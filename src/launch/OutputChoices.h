@@ -7,20 +7,17 @@
 #include <vector>
 
 #include "core/Expected.h"
+#include "core/LightOutput.h"
 #include "core/SharedState.h"
 
 namespace kalindor {
 
 inline constexpr std::uint16_t kDefaultUsbVendorId = 0x03EB;
 inline constexpr std::uint16_t kDefaultUsbProductId = 0x21FF;
-inline constexpr int kDefaultOlaPort = 9010;
 inline constexpr int kMaxLightDelayMs = 1000;
 inline constexpr int kDmxSlots = 512;
 // Channel 8 must still fall inside the universe.
 inline constexpr int kMaxFirstSlot = kDmxSlots - kChannelCount + 1;
-
-// What a DMX output sends for a lit channel: 255 (switch) or the channel's level (dim).
-enum class DmxLevels { kSwitch, kDim };
 
 // One --device value: "usb", "sim", "none", "ola[:UNIVERSE[:FIRST_SLOT]]",
 // "gpio:CHIP:L1,L2,L3,L4,L5,L6,L7,L8[:active-low]".
