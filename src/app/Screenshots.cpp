@@ -11,6 +11,7 @@
 #include "ui/dialogs/Form4.h"
 #include "ui/dialogs/Form5.h"
 #include "ui/dialogs/Form6.h"
+#include "ui/dialogs/Form7.h"
 
 namespace kalindor::app {
 
@@ -80,6 +81,13 @@ Expected<void, QString> saveScreenshots(ui::Form1& window, ShowingDialogs& dialo
         }
     }
     window.form6()->close();
+
+    window.mnuOutputs->trigger();
+    settle();
+    if (auto saved = save(window.form7()->grab(), folder, QStringLiteral("Form7.png")); !saved) {
+        return saved;
+    }
+    window.form7()->reject();
 
     window.mnuAbout->trigger();
     settle();

@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QMessageBox>
+#include <QSettings>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -12,6 +13,7 @@
 #include "launch/LaunchOptions.h"
 #include "lights/LightDeviceFactory.h"
 #include "ui/Form1.h"
+#include "ui/OutputSettings.h"
 #include "ui/QtTimerPort.h"
 #include "ui/QtUserDialogs.h"
 
@@ -55,8 +57,11 @@ int main(int argc, char** argv) {
     std::unique_ptr<kalindor::ui::Form1> window;
 
     kalindor::DeviceOptions deviceOptions;
+    // The choices of "Выход света…" (~/.config/kalindor/kalindor.conf); the command line
+    // overrides them for this run.
+    QSettings settings(QStringLiteral("kalindor"), QStringLiteral("kalindor"));
     const kalindor::OutputChoices outputs =
-        kalindor::resolveOutputChoices(kalindor::OutputChoices{}, options);
+        kalindor::resolveOutputChoices(kalindor::ui::loadOutputChoices(settings), options);
     const kalindor::OutputChoice::Kind board = kalindor::boardKind(outputs.devices);
     deviceOptions.kind = kalindor::formatOutputChoice(kalindor::OutputChoice{.kind = board});
     deviceOptions.vendorId = outputs.usbVendorId;
@@ -76,6 +81,7 @@ int main(int argc, char** argv) {
         kalindor::createSoundInput(options.input, true);
 
     window = std::make_unique<kalindor::ui::Form1>(state, *input, *device, timers, dialogs);
+    window->setOutputSettings(settings);
     QObject::connect(window.get(), &kalindor::ui::Form1::quitRequested, &app,
                      &QCoreApplication::quit, Qt::QueuedConnection);
     window->commands().load(options.command);

@@ -12,10 +12,12 @@
 #include <utility>
 
 #include "core/ControlUpdates.h"
+#include "ui/OutputSettings.h"
 #include "ui/dialogs/Form2.h"
 #include "ui/dialogs/Form4.h"
 #include "ui/dialogs/Form5.h"
 #include "ui/dialogs/Form6.h"
+#include "ui/dialogs/Form7.h"
 #include "ui/widgets/Controls.h"
 #include "ui/widgets/LevelBar.h"
 #include "ui/widgets/SpectrumView.h"
@@ -65,7 +67,7 @@ void makeCheckPair(QObject* owner, QAction* first, QAction* second) {
 
 Form1::Form1(SharedState& state, SoundInput& input, LightDevice& device, TimerPort& timers,
              UserDialogs& dialogs, QWidget* parent)
-    : QMainWindow(parent), state_(state) {
+    : QMainWindow(parent), state_(state), dialogs_(dialogs) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kInitialCaption);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -189,6 +191,27 @@ void Form1::showDialog(Dialog*& dialog, Extra&&... extra) {
     dialog->activateWindow();
 }
 
+void Form1::setOutputSettings(QSettings& settings) {
+    outputSettings_ = &settings;
+    mnuOutputs->setEnabled(true);
+}
+
+void Form1::showOutputsDialog() {
+    if (form7_ == nullptr) {
+        form7_ = new Form7(this);
+        connect(form7_, &Form7::chosen, this, [this](const OutputChoices& choices) {
+            saveOutputChoices(*outputSettings_, choices);
+        });
+        connect(form7_, &Form7::refused, this, [this](const QString& reason) {
+            dialogs_.message(form7_, reason, form7_->windowTitle(), UserDialogs::Icon::kNone);
+        });
+    }
+    form7_->fill(loadOutputChoices(*outputSettings_));
+    form7_->show();
+    form7_->raise();
+    form7_->activateWindow();
+}
+
 void Form1::createMenus() {
     QMenuBar* bar = menuBar();
 
@@ -212,6 +235,9 @@ void Form1::createMenus() {
         makeAction(mnuOptions, QStringLiteral("mnuARUSpeed"), QStringLiteral("Скорость АРУ"));
     mnuReset =
         makeAction(mnuOptions, QStringLiteral("mnuReset"), QStringLiteral("Сбросить установки"));
+    mnuOutputs =
+        makeAction(mnuOptions, QStringLiteral("mnuOutputs"), QStringLiteral("Выход света…"));
+    mnuOutputs->setEnabled(false);
     bar->addMenu(mnuOptions);
 
     mnuAppereance = makeMenu(this, QStringLiteral("mnuAppereance"), QStringLiteral("Вид"));
@@ -249,6 +275,7 @@ void Form1::createMenus() {
     connect(mnuNoiseFilter, &QAction::triggered, this, [this] { showDialog(form4_); });
     connect(mnuARUSpeed, &QAction::triggered, this, [this] { showDialog(form5_); });
     connect(mnuReset, &QAction::triggered, this, [this] { commands_->resetCommand(); });
+    connect(mnuOutputs, &QAction::triggered, this, &Form1::showOutputsDialog);
     connect(mnuAbout, &QAction::triggered, this, [this] { commands_->aboutCommand(); });
     // The display items only set the value; the next buffer draws with it.
     connect(mnuLog, &QAction::triggered, this, [this] { state_.XScaleLog = true; });

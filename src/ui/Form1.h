@@ -20,6 +20,7 @@ class QCheckBox;
 class QLabel;
 class QMenu;
 class QPushButton;
+class QSettings;
 class QSlider;
 class QWidget;
 
@@ -29,6 +30,7 @@ class Form2;
 class Form4;
 class Form5;
 class Form6;
+class Form7;
 class LevelBar;
 class SpectrumView;
 
@@ -57,6 +59,11 @@ class Form1 final : public QMainWindow, public PipelineView, public WindowView {
     Form4* form4() const { return form4_; }
     Form5* form5() const { return form5_; }
     Form6* form6() const { return form6_; }
+    Form7* form7() const { return form7_; }
+
+    // Where "Выход света…" (mnuOutputs) loads and saves the output choices; the settings must
+    // outlive the window. The item stays disabled until they are given.
+    void setOutputSettings(QSettings& settings);
 
     // PipelineView.
     void clearGraph() override;
@@ -111,6 +118,7 @@ class Form1 final : public QMainWindow, public PipelineView, public WindowView {
     QAction* mnuNoiseFilter = nullptr;
     QAction* mnuARUSpeed = nullptr;
     QAction* mnuReset = nullptr;
+    QAction* mnuOutputs = nullptr;
     QMenu* mnuAppereance = nullptr;
     QMenu* mnuGrafik = nullptr;
     QMenu* mnuScale = nullptr;
@@ -145,8 +153,12 @@ class Form1 final : public QMainWindow, public PipelineView, public WindowView {
     // modality.
     template <typename Dialog, typename... Extra>
     void showDialog(Dialog*& dialog, Extra&&... extra);
+    // Shows Form7 filled from the saved choices; its OK saves them there.
+    void showOutputsDialog();
 
     SharedState& state_;
+    UserDialogs& dialogs_;
+    QSettings* outputSettings_ = nullptr;
     // Declared before the engine, so it is destroyed after it: the engine's input-lost handler
     // calls it.
     std::unique_ptr<WindowCommands> commands_;
@@ -155,6 +167,7 @@ class Form1 final : public QMainWindow, public PipelineView, public WindowView {
     Form4* form4_ = nullptr;
     Form5* form5_ = nullptr;
     Form6* form6_ = nullptr;
+    Form7* form7_ = nullptr;
 };
 
 }  // namespace kalindor::ui

@@ -1,0 +1,100 @@
+#include "ui/OutputSettings.h"
+
+#include <QSettings>
+#include <QStringList>
+#include <optional>
+
+namespace kalindor::ui {
+
+namespace {
+
+const QString kDevices = QStringLiteral("outputs/devices");
+const QString kOlaPort = QStringLiteral("outputs/olaPort");
+const QString kDmxLevels = QStringLiteral("outputs/dmxLevels");
+const QString kLightDelayMs = QStringLiteral("outputs/lightDelayMs");
+const QString kUsbId = QStringLiteral("outputs/usbId");
+
+std::optional<int> wholeNumber(const QSettings& settings, const QString& key, int low, int high) {
+    bool ok = false;
+    const int value = settings.value(key).toString().toInt(&ok);
+    if (!ok || value < low || value > high) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<std::vector<OutputChoice>> devices(const QSettings& settings) {
+    const QStringList texts = settings.value(kDevices).toStringList();
+    if (texts.isEmpty()) {
+        return std::nullopt;
+    }
+    std::vector<OutputChoice> parsed;
+    for (const QString& text : texts) {
+        const Expected<OutputChoice> choice = parseOutputChoice(text.toStdString());
+        if (!choice) {
+            return std::nullopt;
+        }
+        parsed.push_back(*choice);
+    }
+    if (!checkOutputDevices(parsed)) {
+        return std::nullopt;
+    }
+    return parsed;
+}
+
+// 1 to 4 hexadecimal digits.
+std::optional<std::uint16_t> hex16(const QString& text) {
+    bool ok = false;
+    const ushort value = text.toUShort(&ok, 16);
+    if (!ok || text.isEmpty() || text.size() > 4) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+QString hex4(std::uint16_t value) {
+    return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0')).toUpper();
+}
+
+}  // namespace
+
+OutputChoices loadOutputChoices(const QSettings& settings) {
+    OutputChoices choices;
+    if (auto saved = devices(settings)) {
+        choices.devices = std::move(*saved);
+    }
+    choices.olaPort = wholeNumber(settings, kOlaPort, 1, 65535).value_or(choices.olaPort);
+    const QString levels = settings.value(kDmxLevels).toString();
+    if (levels == QStringLiteral("dim")) {
+        choices.dmxLevels = DmxLevels::kDim;
+    }
+    choices.lightDelayMs =
+        wholeNumber(settings, kLightDelayMs, 0, kMaxLightDelayMs).value_or(choices.lightDelayMs);
+    const QStringList usbId = settings.value(kUsbId).toString().split(QLatin1Char(':'));
+    if (usbId.size() == 2) {
+        const auto vendor = hex16(usbId[0]);
+        const auto product = hex16(usbId[1]);
+        if (vendor && product) {
+            choices.usbVendorId = *vendor;
+            choices.usbProductId = *product;
+        }
+    }
+    return choices;
+}
+
+void saveOutputChoices(QSettings& settings, const OutputChoices& choices) {
+    QStringList devices;
+    for (const OutputChoice& device : choices.devices) {
+        devices << QString::fromStdString(formatOutputChoice(device));
+    }
+    settings.setValue(kDevices, devices);
+    settings.setValue(kOlaPort, choices.olaPort);
+    settings.setValue(kDmxLevels, choices.dmxLevels == DmxLevels::kDim ? QStringLiteral("dim")
+                                                                       : QStringLiteral("switch"));
+    settings.setValue(kLightDelayMs, choices.lightDelayMs);
+    settings.setValue(kUsbId,
+                      hex4(choices.usbVendorId) + QLatin1Char(':') + hex4(choices.usbProductId));
+    settings.sync();
+}
+
+}  // namespace kalindor::ui

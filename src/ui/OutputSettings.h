@@ -1,0 +1,19 @@
+#pragma once
+
+#include "launch/OutputChoices.h"
+
+class QSettings;
+
+namespace kalindor::ui {
+
+// The light-output choices the user keeps between runs (the "Выход света…" dialog), in the
+// group "outputs" of `settings`: devices (a list of --device values), olaPort, dmxLevels
+// ("switch" or "dim"), lightDelayMs and usbId ("VVVV:PPPP", hexadecimal, as --usb-id takes it).
+// A missing, unreadable or out-of-range value loads as that key's default; the device list
+// falls back as a whole when one entry does not parse or the devices cannot go together.
+OutputChoices loadOutputChoices(const QSettings& settings);
+
+// Writes every key and flushes the file; the caller checks the choices (checkOutputDevices).
+void saveOutputChoices(QSettings& settings, const OutputChoices& choices);
+
+}  // namespace kalindor::ui

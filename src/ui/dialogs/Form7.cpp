@@ -1,0 +1,258 @@
+#include "ui/dialogs/Form7.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "ui/widgets/Twips.h"
+
+namespace kalindor::ui {
+
+namespace {
+
+using Kind = OutputChoice::Kind;
+
+const QString kDefaultChip = QStringLiteral("gpiochip0");
+
+template <typename Widget>
+Widget* named(Widget* widget, const QString& name) {
+    widget->setObjectName(name);
+    return widget;
+}
+
+QSpinBox* makeSpinBox(QWidget* parent, const QString& name, int low, int high) {
+    auto* box = named(new QSpinBox(parent), name);
+    box->setRange(low, high);
+    return box;
+}
+
+// A form whose fields keep their natural width.
+QFormLayout* makeForm(QWidget* parent = nullptr) {
+    auto* form = new QFormLayout(parent);
+    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+    return form;
+}
+
+// A form row whose caption is a label named `name`.
+void addRow(QFormLayout* form, const QString& name, const QString& caption, QWidget* field) {
+    auto* label = named(new QLabel(caption), name);
+    label->setBuddy(field);
+    form->addRow(label, field);
+}
+
+}  // namespace
+
+Form7::Form7(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("Form7"));
+    setWindowTitle(QStringLiteral("Выход света"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    // Shown, it blocks the main window's input (show() itself returns at once).
+    setWindowModality(Qt::ApplicationModal);
+    QFont font = this->font();
+    font.setPixelSize(kFontPixelSize);
+    setFont(font);
+
+    fraBoard = named(new QGroupBox(QStringLiteral("Плата"), this), QStringLiteral("fraBoard"));
+    auto* boardRow = new QHBoxLayout(fraBoard);
+    optUsb = named(new QRadioButton(QStringLiteral("USB-плата")), QStringLiteral("optUsb"));
+    optSim = named(new QRadioButton(QStringLiteral("Имитация")), QStringLiteral("optSim"));
+    optNone = named(new QRadioButton(QStringLiteral("Нет")), QStringLiteral("optNone"));
+    for (QRadioButton* option : {optUsb, optSim, optNone}) {
+        boardRow->addWidget(option);
+    }
+    boardRow->addStretch();
+
+    auto* delayRow = makeForm();
+    spnDelay = makeSpinBox(this, QStringLiteral("spnDelay"), 0, kMaxLightDelayMs);
+    addRow(delayRow, QStringLiteral("lblDelay"), QStringLiteral("Задержка света, мс"), spnDelay);
+
+    lblNote = named(new QLabel(QStringLiteral("Изменения вступят в силу при следующем запуске.")),
+                    QStringLiteral("lblNote"));
+
+    buttons = named(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this),
+                    QStringLiteral("buttons"));
+    buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("cmdOK"));
+    buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("cmdCancel"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &Form7::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &Form7::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(fraBoard);
+    layout->addWidget(makeOlaFrame());
+    layout->addWidget(makeGpioFrame());
+    layout->addLayout(delayRow);
+    layout->addWidget(lblNote);
+    layout->addWidget(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+QGroupBox* Form7::makeOlaFrame() {
+    fraOla =
+        named(new QGroupBox(QStringLiteral("Вселенная OLA (DMX)"), this), QStringLiteral("fraOla"));
+    fraOla->setCheckable(true);
+    auto* form = makeForm(fraOla);
+    spnUniverse = makeSpinBox(fraOla, QStringLiteral("spnUniverse"), 0, kMaxUniverse);
+    addRow(form, QStringLiteral("lblUniverse"), QStringLiteral("Номер вселенной"), spnUniverse);
+    spnFirstSlot = makeSpinBox(fraOla, QStringLiteral("spnFirstSlot"), 1, kMaxFirstSlot);
+    addRow(form, QStringLiteral("lblFirstSlot"), QStringLiteral("Первый канал DMX"), spnFirstSlot);
+
+    auto* levels = new QWidget(fraOla);
+    auto* levelsRow = new QHBoxLayout(levels);
+    levelsRow->setContentsMargins(0, 0, 0, 0);
+    optSwitch = named(new QRadioButton(QStringLiteral("вкл/выкл")), QStringLiteral("optSwitch"));
+    optDim = named(new QRadioButton(QStringLiteral("яркость")), QStringLiteral("optDim"));
+    levelsRow->addWidget(optSwitch);
+    levelsRow->addWidget(optDim);
+    levelsRow->addStretch();
+    addRow(form, QStringLiteral("lblLevels"), QStringLiteral("Уровни"), levels);
+
+    spnOlaPort = makeSpinBox(fraOla, QStringLiteral("spnOlaPort"), 1, 65535);
+    addRow(form, QStringLiteral("lblOlaPort"), QStringLiteral("Порт службы OLA"), spnOlaPort);
+    return fraOla;
+}
+
+QGroupBox* Form7::makeGpioFrame() {
+    fraGpio = named(new QGroupBox(QStringLiteral("Реле GPIO"), this), QStringLiteral("fraGpio"));
+    fraGpio->setCheckable(true);
+    auto* form = makeForm(fraGpio);
+    txtChip = named(new QLineEdit(fraGpio), QStringLiteral("txtChip"));
+    txtChip->setPlaceholderText(kDefaultChip);
+    addRow(form, QStringLiteral("lblChip"), QStringLiteral("Микросхема"), txtChip);
+
+    // One column per channel: its number above its line.
+    auto* lines = new QWidget(fraGpio);
+    auto* grid = new QGridLayout(lines);
+    grid->setContentsMargins(0, 0, 0, 0);
+    for (int ch = 0; ch < kChannelCount; ++ch) {
+        auto* number =
+            named(new QLabel(QString::number(ch + 1)), QStringLiteral("lblLine_%1").arg(ch));
+        grid->addWidget(number, 0, ch, Qt::AlignHCenter);
+        spnLine[ch] = makeSpinBox(lines, QStringLiteral("spnLine_%1").arg(ch), 0, kMaxGpioLine);
+        grid->addWidget(spnLine[ch], 1, ch);
+    }
+    addRow(form, QStringLiteral("lblLines"), QStringLiteral("Линии каналов"), lines);
+
+    chkActiveLow = named(new QCheckBox(QStringLiteral("Инверсия (активный низкий)"), fraGpio),
+                         QStringLiteral("chkActiveLow"));
+    form->addRow(chkActiveLow);
+    return fraGpio;
+}
+
+void Form7::fill(const OutputChoices& saved) {
+    saved_ = saved;
+    kept_.clear();
+    const OutputChoice* ola = nullptr;
+    const OutputChoice* gpio = nullptr;
+    for (const OutputChoice& device : saved.devices) {
+        const auto fitsLines = [&device] {
+            return std::ranges::all_of(device.lines, [](unsigned line) {
+                return line <= static_cast<unsigned>(kMaxGpioLine);
+            });
+        };
+        if (device.kind == Kind::kUsb || device.kind == Kind::kSim || device.kind == Kind::kNone) {
+            continue;
+        }
+        if (device.kind == Kind::kOla && ola == nullptr &&
+            device.universe <= static_cast<std::uint32_t>(kMaxUniverse)) {
+            ola = &device;
+        } else if (device.kind == Kind::kGpio && gpio == nullptr && fitsLines()) {
+            gpio = &device;
+        } else {
+            kept_.push_back(device);
+        }
+    }
+
+    const Kind board = boardKind(saved.devices);
+    (board == Kind::kUsb ? optUsb : board == Kind::kSim ? optSim : optNone)->setChecked(true);
+
+    fraOla->setChecked(ola != nullptr);
+    spnUniverse->setValue(ola != nullptr ? static_cast<int>(ola->universe) : 1);
+    spnFirstSlot->setValue(ola != nullptr ? ola->firstSlot : 1);
+    (saved.dmxLevels == DmxLevels::kDim ? optDim : optSwitch)->setChecked(true);
+    spnOlaPort->setValue(saved.olaPort);
+
+    fraGpio->setChecked(gpio != nullptr);
+    txtChip->setText(gpio != nullptr ? QString::fromStdString(gpio->chip) : kDefaultChip);
+    for (int ch = 0; ch < kChannelCount; ++ch) {
+        spnLine[ch]->setValue(gpio != nullptr ? static_cast<int>(gpio->lines[ch]) : ch);
+    }
+    chkActiveLow->setChecked(gpio != nullptr && gpio->activeLow);
+
+    spnDelay->setValue(saved.lightDelayMs);
+}
+
+Expected<OutputChoices, QString> Form7::choices() const {
+    OutputChoices result = saved_;
+    result.devices.clear();
+    if (fraOla->isChecked()) {
+        result.devices.push_back({.kind = Kind::kOla,
+                                  .universe = static_cast<std::uint32_t>(spnUniverse->value()),
+                                  .firstSlot = spnFirstSlot->value()});
+    }
+    if (fraGpio->isChecked()) {
+        const QString chip = txtChip->text().trimmed();
+        if (chip.isEmpty()) {
+            return unexpected(QStringLiteral("Укажите имя микросхемы GPIO, например gpiochip0."));
+        }
+        OutputChoice gpio{.kind = Kind::kGpio,
+                          .chip = chip.toStdString(),
+                          .activeLow = chkActiveLow->isChecked()};
+        for (int ch = 0; ch < kChannelCount; ++ch) {
+            gpio.lines[ch] = static_cast<unsigned>(spnLine[ch]->value());
+            for (int other = 0; other < ch; ++other) {
+                if (gpio.lines[other] == gpio.lines[ch]) {
+                    return unexpected(QStringLiteral("Каналы %1 и %2 подключены к одной линии "
+                                                     "GPIO %3. Каждому каналу нужна своя линия.")
+                                          .arg(other + 1)
+                                          .arg(ch + 1)
+                                          .arg(gpio.lines[ch]));
+                }
+            }
+        }
+        // A chip name parses back unchanged unless it holds the separator ':'.
+        const Expected<OutputChoice> parsed = parseOutputChoice(formatOutputChoice(gpio));
+        if (!parsed || *parsed != gpio) {
+            return unexpected(QStringLiteral("Имя микросхемы GPIO не может содержать двоеточие."));
+        }
+        result.devices.push_back(gpio);
+    }
+    result.devices.insert(result.devices.end(), kept_.begin(), kept_.end());
+    const Kind board = optUsb->isChecked()   ? Kind::kUsb
+                       : optSim->isChecked() ? Kind::kSim
+                                             : Kind::kNone;
+    // "Нет" is said by leaving the board out, unless nothing else is left.
+    if (board != Kind::kNone || result.devices.empty()) {
+        result.devices.insert(result.devices.begin(), OutputChoice{.kind = board});
+    }
+    if (!checkOutputDevices(result.devices)) {
+        return unexpected(QStringLiteral(
+            "Эта вселенная OLA или микросхема GPIO уже занята другим сохранённым выходом."));
+    }
+    result.olaPort = spnOlaPort->value();
+    result.dmxLevels = optDim->isChecked() ? DmxLevels::kDim : DmxLevels::kSwitch;
+    result.lightDelayMs = spnDelay->value();
+    return result;
+}
+
+void Form7::accept() {
+    const Expected<OutputChoices, QString> result = choices();
+    if (!result) {
+        emit refused(result.error());
+        return;
+    }
+    emit chosen(*result);
+    QDialog::accept();
+}
+
+}  // namespace kalindor::ui

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <array>
+#include <vector>
+
+#include "core/Expected.h"
+#include "launch/OutputChoices.h"
+
+class QCheckBox;
+class QDialogButtonBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+class QSpinBox;
+
+namespace kalindor::ui {
+
+// "Выход света": the light outputs of the next start. The board (USB, simulated or none), one
+// OLA universe with its first slot, the DMX levels mode and the daemon's port, one GPIO chip
+// with a line per channel, and the light delay. Opened modal over the main window, filled from
+// the saved choices at every opening; OK checks the controls and either emits chosen() and
+// closes, or emits refused() with the reason and stays open. Cancel and the close box change
+// nothing. Main thread only.
+class Form7 final : public QDialog {
+    Q_OBJECT
+
+  public:
+    // The largest universe and GPIO line the controls hold; a saved OLA or GPIO output beyond
+    // them is kept as it is, like every output after the first of its kind.
+    static constexpr int kMaxUniverse = 2147483647;
+    static constexpr int kMaxGpioLine = 999;
+
+    explicit Form7(QWidget* parent = nullptr);
+
+    // Loads the controls from `saved`.
+    void fill(const OutputChoices& saved);
+    // The choices the controls make (the outputs they cannot show stay as saved), or the
+    // reason, in Russian, why they cannot be used.
+    Expected<OutputChoices, QString> choices() const;
+
+    QGroupBox* fraBoard = nullptr;
+    QRadioButton* optUsb = nullptr;   // "USB-плата"
+    QRadioButton* optSim = nullptr;   // "Имитация"
+    QRadioButton* optNone = nullptr;  // "Нет"
+    QGroupBox* fraOla = nullptr;      // checkable: the OLA output is on
+    QSpinBox* spnUniverse = nullptr;
+    QSpinBox* spnFirstSlot = nullptr;                // 1..kMaxFirstSlot
+    QRadioButton* optSwitch = nullptr;               // DMX levels: 255 or 0
+    QRadioButton* optDim = nullptr;                  // DMX levels: the channel's level
+    QSpinBox* spnOlaPort = nullptr;                  // 1..65535
+    QGroupBox* fraGpio = nullptr;                    // checkable: the GPIO output is on
+    QLineEdit* txtChip = nullptr;                    // e.g. "gpiochip0"
+    std::array<QSpinBox*, kChannelCount> spnLine{};  // line of each channel
+    QCheckBox* chkActiveLow = nullptr;
+    QSpinBox* spnDelay = nullptr;  // light delay, 0..kMaxLightDelayMs ms
+    QLabel* lblNote = nullptr;     // the choices apply at the next start
+    QDialogButtonBox* buttons = nullptr;
+
+  signals:
+    void chosen(const OutputChoices& choices);
+    void refused(const QString& reason);
+
+  public slots:
+    void accept() override;
+
+  private:
+    QGroupBox* makeOlaFrame();
+    QGroupBox* makeGpioFrame();
+
+    OutputChoices saved_;
+    std::vector<OutputChoice> kept_;  // saved outputs the controls do not show, in their order
+};
+
+}  // namespace kalindor::ui
