@@ -17,7 +17,10 @@ struct OlaOutputOptions {
 
 // The output (never null). Creating it does not wait for the daemon: it connects, sends and
 // reconnects on a thread of its own, so no call blocks and an absent daemon only shows as
-// connected() == false.
+// connected() == false. A lit channel sends 255 (switch) or its level (dim), a dark one 0;
+// every change is sent at once and, while running, the frame is repeated twice a second; an
+// absent or lost daemon is tried again at most once a second and gets the current frame as
+// soon as it answers.
 std::unique_ptr<LightOutput> createOlaOutput(const OlaOutputOptions& options);
 
 }  // namespace kalindor
