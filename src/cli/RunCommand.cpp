@@ -5,7 +5,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "audio/SoundInputFactory.h"
