@@ -174,7 +174,7 @@ TEST_F(CommandsTest, RunPlaysARecordingThenTheAutomatonAndEndsWithIt) {
 // Several outputs at once: every board write comes the light delay late, and an OLA universe
 // whose daemon does not answer is reported once while the run goes on.
 TEST_F(CommandsTest, RunDrivesSeveralOutputsWithTheLightDelay) {
-    std::string sound(32000 * 3 / 2, '\x80');
+    std::string sound(32000 * 2, '\x80');
     for (int n = 0; n < 9600; ++n) {
         sound[n] =
             static_cast<char>(128 + std::lround(100 * std::sin(2 * M_PI * 1001 * n / 32000)));
