@@ -6,8 +6,9 @@
 //
 //   soak [SECONDS]     virtual seconds to run (default 3600)
 //
-// Prints RSS at start and end, heap allocations per buffer (counted in the per-buffer path
-// only, which must not allocate), device writes, automaton starts and stops, and wall time.
+// The lights are the simulated board and a DMX universe behind the output layer, with a light
+// delay. Prints RSS at start and end, heap allocations per buffer (counted in the per-buffer
+// path only, which must not allocate), device writes, automaton starts and stops, and wall time.
 // Exit status 1 when the per-buffer path allocated or a saved preset did not read back.
 
 #include <sys/resource.h>
@@ -33,7 +34,10 @@
 #include "capture/Capture.h"
 #include "core/ControlUpdates.h"
 #include "engine/Engine.h"
+#include "lights/DelayedLightDevice.h"
+#include "lights/LightOutputs.h"
 #include "lights/SimulatedBoard.h"
+#include "lights/ola/OlaOutput.h"
 #include "presets/PresetFile.h"
 #include "presets/PresetValues.h"
 
@@ -48,6 +52,8 @@ namespace {
 
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
 constexpr std::int64_t kSamplesPerMsSoak = kSampleRate / 1000;
+constexpr std::uint32_t kSoakUniverse = 4242;  // far from the universes of a real rig
+constexpr int kSoakLightDelayMs = 300;
 
 // Periodic timers on a virtual clock, fired in due order with no catch-up, as the Timer
 // contract asks. Holds at most a handful of timers; advancing allocates nothing.
@@ -380,9 +386,16 @@ int runSoak(std::int64_t seconds) {
     VirtualClock clock;
     GeneratedSoundInput input(clock, 20240611u);
     SimulatedBoard board(nullptr, [&clock] { return clock.nowMs(); });
-    CountingDevice device(board);
+    auto counting = std::make_unique<CountingDevice>(board);
+    const CountingDevice& device = *counting;
+    // Every output kind on the per-buffer path: a dimming DMX universe (a daemon need not run)
+    // behind the output layer, and the light delay in front of it.
+    std::vector<std::unique_ptr<LightOutput>> others;
+    others.push_back(createOlaOutput({kSoakUniverse, 1, DmxLevels::kDim, kDefaultOlaPort}));
+    LightOutputs outputs(std::move(counting), true, std::move(others));
+    DelayedLightDevice delayed(outputs, clock, kSoakLightDelayMs);
     NullView view;
-    Engine engine(state, view, device, input, clock);
+    Engine engine(state, view, delayed, input, clock);
     Figures figures;
     std::mt19937 random(7u);
     std::uniform_int_distribution<int> gapMs(2000, 8000);
@@ -434,6 +447,8 @@ int runSoak(std::int64_t seconds) {
                 static_cast<long long>(countedAllocations), perBuffer);
     std::printf("  RSS: %ld KiB at start, %ld KiB at end, peak %ld KiB\n", rssStartKib, rssEndKib,
                 peakResidentKib());
+    std::printf("  outputs: the board, OLA universe %u (dim), light delay %d ms\n",
+                static_cast<unsigned>(kSoakUniverse), kSoakLightDelayMs);
     std::printf("  device: %lld port writes, %lld probes, %lld direction writes\n",
                 static_cast<long long>(device.outWrites), static_cast<long long>(device.probes),
                 static_cast<long long>(device.directionWrites));

@@ -12,6 +12,7 @@
 #include "core/SharedState.h"
 #include "launch/LaunchOptions.h"
 #include "lights/LightDeviceFactory.h"
+#include "lights/OutputWatch.h"
 #include "ui/Form1.h"
 #include "ui/OutputSettings.h"
 #include "ui/QtTimerPort.h"
@@ -56,32 +57,39 @@ int main(int argc, char** argv) {
     kalindor::ui::QtTimerPort timers;
     std::unique_ptr<kalindor::ui::Form1> window;
 
-    kalindor::DeviceOptions deviceOptions;
     // The choices of "Выход света…" (~/.config/kalindor/kalindor.conf); the command line
     // overrides them for this run.
     QSettings settings(QStringLiteral("kalindor"), QStringLiteral("kalindor"));
     const kalindor::OutputChoices outputs =
         kalindor::resolveOutputChoices(kalindor::ui::loadOutputChoices(settings), options);
-    const kalindor::OutputChoice::Kind board = kalindor::boardKind(outputs.devices);
-    deviceOptions.kind = kalindor::formatOutputChoice(kalindor::OutputChoice{.kind = board});
-    deviceOptions.vendorId = outputs.usbVendorId;
-    deviceOptions.productId = outputs.usbProductId;
+    kalindor::LightSetupOptions lightOptions;
     // Reported from inside a device call, maybe in the middle of a buffer: the message box
     // waits until that call has returned.
-    deviceOptions.onProblem = [&window, &dialogs](const std::string& problem) {
+    lightOptions.onProblem = [&window, &dialogs](const std::string& problem) {
         QTimer::singleShot(0, [&window, &dialogs, text = QString::fromStdString(problem)] {
             dialogs.message(window.get(), text, QStringLiteral("КАЛИНДОР"),
                             kalindor::ui::UserDialogs::Icon::kCritical);
         });
     };
-    // The kind comes from a DeviceChoice, so the factory always knows it.
-    const std::unique_ptr<kalindor::LightDevice> device =
-        kalindor::createLightDevice(deviceOptions).value();
+    const kalindor::LightSetup lights = kalindor::createLightSetup(outputs, lightOptions, timers);
+    for (const std::string& failure : lights.failures) {
+        lightOptions.onProblem("Невозможно открыть выход света: " + failure);
+    }
     const std::unique_ptr<kalindor::SoundInput> input =
         kalindor::createSoundInput(options.input, true);
 
-    window = std::make_unique<kalindor::ui::Form1>(state, *input, *device, timers, dialogs);
+    window = std::make_unique<kalindor::ui::Form1>(state, *input, lights.device(), timers, dialogs);
     window->setOutputSettings(settings);
+    if (!lights.outputs->boardOnly()) {
+        window->setStatusText([&lights](bool boardConnected) {
+            return kalindor::outputStatusLine(*lights.outputs, boardConnected);
+        });
+    }
+    const kalindor::OutputWatch watch(*lights.outputs, timers, [&window](const auto&, bool) {
+        if (window) {
+            window->refreshDeviceStatus();
+        }
+    });
     QObject::connect(window.get(), &kalindor::ui::Form1::quitRequested, &app,
                      &QCoreApplication::quit, Qt::QueuedConnection);
     window->commands().load(options.command);
@@ -99,6 +107,6 @@ int main(int argc, char** argv) {
         });
     }
     const int status = app.exec();
-    window.reset();  // the window's engine first, then the input and the device it uses
+    window.reset();  // the window's engine first, then the input and the lights it uses
     return status;
 }

@@ -5,7 +5,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "audio/SoundInputFactory.h"
@@ -15,6 +14,7 @@
 #include "engine/Engine.h"
 #include "launch/LaunchOptions.h"
 #include "lights/LightDeviceFactory.h"
+#include "lights/OutputWatch.h"
 #include "platform/PollEventLoop.h"
 #include "presets/PresetFile.h"
 
@@ -118,24 +118,22 @@ int runLive(std::span<const std::string> args) {
     // sound it played.
     const std::int64_t logOriginUnixMs = wallClockMs();
     const std::int64_t logOriginMs = loop.nowMs();
-    DeviceOptions deviceOptions;
     const OutputChoices outputs = resolveOutputChoices(OutputChoices{}, options);
-    const OutputChoice::Kind board = boardKind(outputs.devices);
-    deviceOptions.kind = formatOutputChoice(OutputChoice{.kind = board});
-    deviceOptions.vendorId = outputs.usbVendorId;
-    deviceOptions.productId = outputs.usbProductId;
-    deviceOptions.simLog = board == OutputChoice::Kind::kSim ? stdout : nullptr;
-    deviceOptions.onProblem = [](const std::string& problem) { printError(problem); };
-    Expected<std::unique_ptr<LightDevice>> created = createLightDevice(deviceOptions);
-    if (!created) {
-        printError(created.error());
-        return kExitUsage;
+    LightSetupOptions lightOptions;
+    lightOptions.simLog = boardKind(outputs.devices) == OutputChoice::Kind::kSim ? stdout : nullptr;
+    lightOptions.onProblem = [](const std::string& problem) { printError(problem); };
+    const LightSetup lights = createLightSetup(outputs, lightOptions, loop);
+    if (!lights.failures.empty()) {
+        printError(lights.failures.front());
+        return kExitRuntimeError;
     }
-    const std::unique_ptr<LightDevice> device = std::move(*created);
+    const OutputWatch watch(*lights.outputs, loop, [](const LightOutput& output, bool connected) {
+        printError(output.name() + (connected ? ": connected" : ": not connected"));
+    });
 
     const std::unique_ptr<SoundInput> input = createSoundInput(options.input, own.loop);
     NullView view;
-    Engine engine(state, view, *device, *input, loop);
+    Engine engine(state, view, lights.device(), *input, loop);
 
     std::optional<std::string> inputLost;
     engine.setInputLostHandler([&](const std::string& detail) {

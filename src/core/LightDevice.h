@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "core/LightOutput.h"
+
 namespace kalindor {
 
 // Result of a device call that means "the device is not connected".
@@ -24,6 +26,15 @@ class LightDevice {
     // Output port values. Returns kNotConnected when the device is not connected.
     virtual std::int32_t DoSetOutDataPorts(std::uint8_t first, std::uint8_t second,
                                            std::uint8_t third, std::uint8_t usedPorts) = 0;
+
+    // The light state for the outputs besides the board (the output layer overrides these; a
+    // board keeps the defaults). An automaton step's pattern, whose lit channels are full on:
+    // written to the ports like any pattern, with the same answer.
+    virtual std::int32_t writeStepPattern(std::uint8_t pattern);
+    // The level bars' values (0..255) after each buffer.
+    virtual void showLevels(const ChannelLevels&) {}
+    // Capture started (true) or stopped (false).
+    virtual void setRunning(bool) {}
 };
 
 // The four bytes one light pattern is written as.
@@ -47,6 +58,15 @@ constexpr PortBytes portBytesForPattern(std::uint8_t pattern) {
 inline std::int32_t writePattern(LightDevice& device, std::uint8_t pattern) {
     const PortBytes ports = portBytesForPattern(pattern);
     return device.DoSetOutDataPorts(ports.first, ports.second, ports.third, ports.usedPorts);
+}
+
+inline std::int32_t LightDevice::writeStepPattern(std::uint8_t pattern) {
+    return writePattern(*this, pattern);
+}
+
+// The pattern that portBytesForPattern split into `ports`.
+constexpr std::uint8_t patternForPortBytes(const PortBytes& ports) {
+    return static_cast<std::uint8_t>((((ports.first >> 2) & 3) << 6) | (ports.second & 63));
 }
 
 // Probes the device; true when connected.

@@ -44,8 +44,9 @@ class LevelChain {
         }
     }
 
-    // After point 255: writes and probes when the pattern changed, sets SignalSeen for a new
-    // non-zero pattern; remembers the pattern as LastPattern.
+    // After point 255: hands the level bars' values to the device, then writes and probes when
+    // the pattern changed, sets SignalSeen for a new non-zero pattern; remembers the pattern as
+    // LastPattern.
     void outputStep();
 
     std::uint8_t lightPattern() const { return LightPattern_; }

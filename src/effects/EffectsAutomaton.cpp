@@ -79,7 +79,7 @@ void EffectsAutomaton::RunEffectStep() {
         default:
             break;
     }
-    const std::int32_t result = writePattern(device_, static_cast<std::uint8_t>(EffectPattern_));
+    const std::int32_t result = device_.writeStepPattern(static_cast<std::uint8_t>(EffectPattern_));
     view_.setDeviceStatus(result != kNotConnected);
 }
 

@@ -57,6 +57,7 @@ Expected<void> Engine::start() {
     timer1_->setEnabled(true);
     setIntervalIfChanged(*timer2_, state_.NoSignalSeconds * kMsPerSecond);
     timer2_->setEnabled(true);
+    device_.setRunning(true);
     probeAndPrepareDevice();
     return {};
 }
@@ -66,11 +67,13 @@ void Engine::stop() {
     timer2_->setEnabled(false);
     timer3_->setEnabled(false);
     capture_->stop();
+    device_.setRunning(false);
 }
 
 void Engine::close() {
     timer1_->setEnabled(false);
     capture_->close();
+    device_.setRunning(false);
 }
 
 bool Engine::inputOpen() const {

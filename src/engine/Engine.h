@@ -32,12 +32,14 @@ class Engine {
 
     // The Start branch of the Start/Stop toggle after the caption change: opens the sound
     // input; on failure the error is its detail and nothing else has changed (the caller shows
-    // the defined message). On success starts capture (Timer1, Timer2 with NoSignalSeconds) and
-    // probes and prepares the device.
+    // the defined message). On success starts capture (Timer1, Timer2 with NoSignalSeconds),
+    // tells the device it runs, and probes and prepares it.
     Expected<void> start();
-    // The Stop branch: Timer1, Timer2, Timer3 off in that order; input reset, stopped, closed.
+    // The Stop branch: Timer1, Timer2, Timer3 off in that order; input reset, stopped, closed;
+    // the device told it stopped.
     void stop();
-    // The close command: Timer1 off, input closed. The caller then ends the program.
+    // The close command: Timer1 off, input closed, the device told it stopped. The caller then
+    // ends the program.
     void close();
     // True while the sound input is open (a CaptureHandle is held).
     bool inputOpen() const;

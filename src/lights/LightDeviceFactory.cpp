@@ -2,6 +2,8 @@
 
 #include "lights/AbsentBoard.h"
 #include "lights/SimulatedBoard.h"
+#include "lights/gpio/GpioOutput.h"
+#include "lights/ola/OlaOutput.h"
 #include "lights/usb/LibusbTransport.h"
 
 namespace kalindor {
@@ -18,6 +20,54 @@ Expected<std::unique_ptr<LightDevice>> createLightDevice(const DeviceOptions& op
         return std::make_unique<AbsentBoard>();
     }
     return unexpected("unknown device kind '" + options.kind + "'");
+}
+
+LightDevice& LightSetup::device() const {
+    return delayed ? static_cast<LightDevice&>(*delayed) : *outputs;
+}
+
+LightSetup createLightSetup(const OutputChoices& choices, const LightSetupOptions& options,
+                            TimerPort& timers) {
+    const OutputChoice::Kind boardChoice = boardKind(choices.devices);
+    DeviceOptions board;
+    board.kind = formatOutputChoice(OutputChoice{.kind = boardChoice});
+    board.vendorId = choices.usbVendorId;
+    board.productId = choices.usbProductId;
+    board.simLog = options.simLog;
+    board.clockMs = options.clockMs;
+    board.onProblem = options.onProblem;
+
+    LightSetup setup;
+    std::vector<std::unique_ptr<LightOutput>> outputs;
+    for (const OutputChoice& choice : choices.devices) {
+        switch (choice.kind) {
+            case OutputChoice::Kind::kOla:
+                outputs.push_back(createOlaOutput(
+                    {choice.universe, choice.firstSlot, choices.dmxLevels, choices.olaPort}));
+                break;
+            case OutputChoice::Kind::kGpio:
+                if (auto gpio = openGpioOutput({choice.chip, choice.lines, choice.activeLow});
+                    gpio) {
+                    outputs.push_back(std::move(*gpio));
+                } else {
+                    setup.failures.push_back(gpio.error());
+                }
+                break;
+            case OutputChoice::Kind::kUsb:
+            case OutputChoice::Kind::kSim:
+            case OutputChoice::Kind::kNone:
+                break;
+        }
+    }
+    // Every board kind is known to the board factory.
+    setup.outputs = std::make_unique<LightOutputs>(std::move(*createLightDevice(board)),
+                                                   boardChoice != OutputChoice::Kind::kNone,
+                                                   std::move(outputs));
+    if (choices.lightDelayMs > 0) {
+        setup.delayed =
+            std::make_unique<DelayedLightDevice>(*setup.outputs, timers, choices.lightDelayMs);
+    }
+    return setup;
 }
 
 }  // namespace kalindor

@@ -5,9 +5,14 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/Expected.h"
 #include "core/LightDevice.h"
+#include "core/TimerPort.h"
+#include "launch/OutputChoices.h"
+#include "lights/DelayedLightDevice.h"
+#include "lights/LightOutputs.h"
 #include "lights/usb/UsbIoBoard.h"
 
 namespace kalindor {
@@ -27,5 +32,28 @@ struct DeviceOptions {
 // The device of `options.kind` (never null); fails for an unknown kind. Creating a USB board
 // touches no hardware; the bus is first looked at by the first device call.
 Expected<std::unique_ptr<LightDevice>> createLightDevice(const DeviceOptions& options);
+
+// What the outputs of a run need besides the choices.
+struct LightSetupOptions {
+    std::FILE* simLog = nullptr;                        // as DeviceOptions::simLog
+    std::function<std::int64_t()> clockMs;              // as DeviceOptions::clockMs
+    std::function<void(const std::string&)> onProblem;  // as DeviceOptions::onProblem
+};
+
+// The light outputs of a run: the board and the other outputs behind the output layer, and the
+// light delay in front of it when one is chosen. Destroy it after the engine that writes it.
+struct LightSetup {
+    std::unique_ptr<LightOutputs> outputs;        // never null
+    std::unique_ptr<DelayedLightDevice> delayed;  // only with a light delay
+    // Outputs that could not be opened and were left out, one line each naming the output.
+    std::vector<std::string> failures;
+
+    // The device the engine writes.
+    LightDevice& device() const;
+};
+
+// Builds the outputs of `choices`; `timers` (which must outlive the setup) runs the delay.
+LightSetup createLightSetup(const OutputChoices& choices, const LightSetupOptions& options,
+                            TimerPort& timers);
 
 }  // namespace kalindor

@@ -377,9 +377,33 @@ void Form1::setLamp(int ch, Rgb colour) {
 
 void Form1::setDeviceStatus(bool connected) {
     // Called after every change of the light pattern; the text rarely changes.
+    const bool changed = boardConnected_ != connected;
+    boardConnected_ = connected;
+    if (statusText_) {
+        if (changed) {
+            refreshDeviceStatus();
+        }
+        return;
+    }
     const QString text = QString::fromUtf8(connected ? kStatusConnected : kStatusNotConnected);
     if (Label10->text() != text) {
         Label10->setText(text);
+    }
+}
+
+void Form1::setStatusText(std::function<std::string(bool)> text) {
+    statusText_ = std::move(text);
+    refreshDeviceStatus();
+}
+
+void Form1::refreshDeviceStatus() {
+    if (!statusText_ || !boardConnected_) {
+        return;
+    }
+    const QString text = fromUtf8(statusText_(*boardConnected_));
+    if (Label10->text() != text) {
+        Label10->setText(text);
+        Label10->setToolTip(text);  // the label may be too narrow for every output
     }
 }
 

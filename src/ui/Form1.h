@@ -3,7 +3,10 @@
 #include <QMainWindow>
 #include <QString>
 #include <array>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "core/LightDevice.h"
 #include "core/PipelineView.h"
@@ -72,6 +75,12 @@ class Form1 final : public QMainWindow, public PipelineView, public WindowView {
     void setLevelBar(int ch, int value) override;
     void setLamp(int ch, Rgb colour) override;
     void setDeviceStatus(bool connected) override;
+
+    // The status line's text for a board state, while other outputs run besides the board; the
+    // board's own texts while none is set.
+    void setStatusText(std::function<std::string(bool boardConnected)> text);
+    // Shows the status line again for the last board state (an output connected or dropped).
+    void refreshDeviceStatus();
 
     // WindowView.
     QWidget* dialogParent() override { return this; }
@@ -168,6 +177,8 @@ class Form1 final : public QMainWindow, public PipelineView, public WindowView {
     Form5* form5_ = nullptr;
     Form6* form6_ = nullptr;
     Form7* form7_ = nullptr;
+    std::function<std::string(bool)> statusText_;
+    std::optional<bool> boardConnected_;  // the last board state shown
 };
 
 }  // namespace kalindor::ui

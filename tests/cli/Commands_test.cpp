@@ -171,6 +171,26 @@ TEST_F(CommandsTest, RunPlaysARecordingThenTheAutomatonAndEndsWithIt) {
     EXPECT_NE(missing.err.find("cannot open " + folder.path("nothing.wav")), std::string::npos);
 }
 
+// Several outputs at once: every board write comes the light delay late, and an OLA universe
+// whose daemon does not answer is reported once while the run goes on.
+TEST_F(CommandsTest, RunDrivesSeveralOutputsWithTheLightDelay) {
+    std::string sound(32000 * 2, '\x80');
+    for (int n = 0; n < 9600; ++n) {
+        sound[n] =
+            static_cast<char>(128 + std::lround(100 * std::sin(2 * M_PI * 1001 * n / 32000)));
+    }
+    const test::CliResult result =
+        run({"run", "--device", "sim", "--device", "ola:7", "--ola-port", "1", "--light-delay",
+             "300", "--input", file("tone.u8", sound)});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "kalindor-cli: run: OLA 7: not connected\n");
+    const auto writes = test::linesOf(result.out);
+    ASSERT_GE(writes.size(), 2u) << result.out;
+    EXPECT_GE(std::stoi(writes[0]), 300) << result.out;
+    EXPECT_EQ(writes[0].substr(writes[0].find(' ')), " 0 0 0 3");  // the port set-up
+    EXPECT_EQ(writes[1].substr(writes[1].find(' ')), " 0 8 0 3");  // the tone on channel 3
+}
+
 // Failures print nothing on stdout and one stderr line: 1 for a file that cannot be read or
 // written, 2 for a usage error.
 TEST_F(CommandsTest, FailuresExitWithOneLineNamingTheCause) {
@@ -202,6 +222,10 @@ TEST_F(CommandsTest, FailuresExitWithOneLineNamingTheCause) {
         {{"preset"}, 2, "preset: missing subcommand"},
         {{"preset", "show", "a.lcf", "b.lcf"}, 2, "preset: show: unexpected argument 'b.lcf'"},
         {{"preset", "show", "--verbose"}, 2, "preset: show: unknown option"},
+        {{"run", "--device", "sim", "--device", "gpio:kalindor-no-chip:0,1,2,3,4,5,6,7", "--input",
+          raw},
+         1,
+         "run: GPIO kalindor-no-chip: cannot open the chip"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.back());

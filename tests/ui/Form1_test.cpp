@@ -63,6 +63,13 @@ TEST_F(Form1Test, StartupShowsTheDefaultsAtTheirDesignPlaces) {
     rig->device.connected = false;
     rig->window.commands().load({});
     EXPECT_EQ(rig->missing({"Label10=USB НЕ подключен"}), QStringList());
+    // With other outputs the line is theirs, for the last board state, and shows their changes.
+    std::string others = "OLA 1: нет";
+    rig->window.setStatusText([&others](bool board) { return (board ? "+" : "-") + others; });
+    EXPECT_EQ(rig->missing({"Label10=-OLA 1: нет"}), QStringList());
+    others = "OLA 1: да";
+    rig->window.refreshDeviceStatus();
+    EXPECT_EQ(rig->missing({"Label10=-OLA 1: да"}), QStringList());
 }
 
 // Each control moves its setting and its label; the vertical sliders have their minimum at the top,

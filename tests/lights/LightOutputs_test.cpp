@@ -1,0 +1,192 @@
+#include "lights/LightOutputs.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/ControlUpdates.h"
+#include "engine/Engine.h"
+#include "lights/DelayedLightDevice.h"
+#include "lights/OutputWatch.h"
+#include "support/FakeLightDevice.h"
+#include "support/FakeSoundInput.h"
+#include "support/RecordingView.h"
+#include "support/SampleBuffers.h"
+#include "support/VirtualTimerPort.h"
+
+namespace kalindor {
+namespace {
+
+using test::FakeLightDevice;
+using Log = std::vector<std::string>;
+using Outputs = std::vector<std::unique_ptr<LightOutput>>;
+
+// An output that records its frames and, as "<frames before> on|off", its start/stop calls.
+struct RecordingOutput final : LightOutput {
+    explicit RecordingOutput(std::string name) : label(std::move(name)) {}
+    std::string name() const override { return label; }
+    void show(const LightFrame& frame) override { frames.push_back(frame); }
+    void setRunning(bool on) override {
+        runs.push_back(std::to_string(frames.size()) + (on ? " on" : " off"));
+    }
+    bool connected() const override { return isConnected; }
+    std::string label;
+    std::vector<LightFrame> frames;
+    Log runs;
+    bool isConnected = true;
+};
+
+// An engine driving the board alone (delayMs < 0), behind the output layer with one recording
+// output (0), or behind the light delay too (> 0), on a virtual clock.
+struct Rig {
+    explicit Rig(int delayMs) {
+        auto owned = std::make_unique<FakeLightDevice>();
+        board = owned.get();
+        device = board;
+        if (delayMs >= 0) {
+            auto output = std::make_unique<RecordingOutput>("OLA 1");
+            seen = output.get();
+            Outputs others;
+            others.push_back(std::move(output));
+            layer = std::make_unique<LightOutputs>(std::move(owned), true, std::move(others));
+            device = layer.get();
+        } else {
+            alone = std::move(owned);
+        }
+        if (delayMs > 0) {
+            delayed = std::make_unique<DelayedLightDevice>(*layer, timers, delayMs);
+            device = delayed.get();
+            board->calls.clear();  // the probe that gives the first answer
+        }
+        applyStartupDefaults(state);
+        state.EffectIntervalMs = 200;
+        engine = std::make_unique<Engine>(state, view, *device, input, timers);
+    }
+    test::VirtualTimerPort timers;
+    SharedState state;
+    test::RecordingView view;
+    test::FakeSoundInput input;
+    std::unique_ptr<FakeLightDevice> alone;
+    std::unique_ptr<LightOutputs> layer;
+    std::unique_ptr<DelayedLightDevice> delayed;
+    FakeLightDevice* board = nullptr;
+    RecordingOutput* seen = nullptr;
+    LightDevice* device = nullptr;
+    std::unique_ptr<Engine> engine;
+};
+
+// The board behind the layer sees the calls it sees alone at the same moments; behind the
+// delay, each exactly the delay later, and the outputs' frames and start/stop too. The outputs
+// see the set-up write, every buffer's levels with the pattern (twice when it changes: the
+// levels, then the write), automaton steps with full levels held while the steps run.
+TEST(LightOutputs, TheBoardSeesWhatItSeesAloneAndTheDelayPlaysEverythingLater) {
+    constexpr ChannelLevels kFull = {255, 255, 255, 255, 255, 255, 255, 255};
+    for (const int delay : {8, 250, 1000}) {
+        SCOPED_TRACE(delay);
+        Rig alone(-1), now(0), late(delay);
+        std::vector<std::size_t> calls, frames;  // alone's board calls and now's frames by ms
+        for (Rig* r : {&alone, &now, &late}) {
+            ASSERT_TRUE(r->engine->start());
+        }
+        for (int ms = 0; ms < 4800; ++ms) {
+            if (ms == 4400) {  // the automaton runs; then Stop and Start with music
+                EXPECT_EQ(frames[4399] - frames[3999], 2u) << "two steps, no buffer's levels";
+                const auto step =
+                    static_cast<std::uint8_t>(now.engine->automaton().effectPattern());
+                EXPECT_EQ(now.seen->frames.back(), (LightFrame{step, kFull}));
+                for (Rig* r : {&alone, &now, &late}) {
+                    r->engine->stop();
+                    ASSERT_TRUE(r->engine->start());
+                }
+            }
+            calls.push_back(alone.board->calls.size());
+            frames.push_back(now.seen->frames.size());
+            EXPECT_EQ(now.board->calls.size(), calls[ms]);
+            EXPECT_EQ(late.board->calls.size(), ms < delay ? 0 : calls[ms - delay]);
+            EXPECT_EQ(late.seen->frames.size(), ms < delay ? 0 : frames[ms - delay]);
+            const BufferPipeline& chain = now.engine->pipeline();
+            if (!now.engine->timer3().enabled() && ms % 50 == 49) {
+                EXPECT_EQ(now.seen->frames.back(),
+                          (LightFrame{chain.lightPattern(), chain.channelShown()}));
+            }
+            const bool music = ms < 300 || ms >= 4400;
+            for (Rig* r : {&alone, &now, &late}) {
+                r->input.pending.assign(
+                    1, music ? test::cosineOnBin(test::kBinOfChannel3) : test::silenceBuffer());
+                r->timers.advance(1);
+            }
+        }
+        EXPECT_GE(frames[299], 7u);  // the set-up, then each buffer's levels
+        EXPECT_GE(frames[4799] - frames[4400], 7u);
+        for (Rig* r : {&alone, &now, &late}) {
+            r->engine->stop();
+        }
+        const std::string restart = std::to_string(frames[4400] - 1);  // before Start's set-up
+        EXPECT_EQ(now.seen->runs, (Log{"0 on", restart + " off", restart + " on",
+                                       std::to_string(now.seen->frames.size()) + " off"}));
+        late.timers.advance(delay);
+        EXPECT_EQ(late.seen->runs, now.seen->runs);
+        EXPECT_EQ(late.seen->frames, now.seen->frames);
+        EXPECT_EQ(now.board->calls, alone.board->calls);
+        EXPECT_EQ(late.board->calls, alone.board->calls);
+    }
+}
+
+// Delayed calls answer the board's last answer; a full queue performs its oldest call at once
+// rather than lose one; calls still waiting at the end are performed in order.
+TEST(DelayedLightDevice, AFullQueuePerformsItsOldestAndTheEndFlushes) {
+    FakeLightDevice board;
+    board.connected = false;
+    test::VirtualTimerPort timers;
+    constexpr int kCalls = static_cast<int>(DelayedLightDevice::kCapacity) + 3;
+    std::vector<PortBytes> expected;
+    {
+        DelayedLightDevice delayed(board, timers, 1000);
+        board.connected = true;
+        for (int i = 0; i < kCalls; ++i) {
+            expected.push_back(portBytesForPattern(static_cast<std::uint8_t>(i)));
+            EXPECT_EQ(writePattern(delayed, static_cast<std::uint8_t>(i)),
+                      i < kCalls - 3 ? kNotConnected : 0);
+            timers.advance(1);
+        }
+        EXPECT_EQ(board.outWrites(),
+                  std::vector<PortBytes>(expected.begin(), expected.begin() + 3));
+    }
+    EXPECT_EQ(board.outWrites(), expected);
+}
+
+// The watch reports each output that is not connected at its first look, a second after the
+// start, and then every change; the status line names each output.
+TEST(OutputWatch, ReportsChangesOnceASecondAndTheStatusLineNamesEachOutput) {
+    Outputs others;
+    others.push_back(std::make_unique<RecordingOutput>("OLA 1"));
+    others.push_back(std::make_unique<RecordingOutput>("GPIO gpiochip0"));
+    auto& ola = static_cast<RecordingOutput&>(*others[0]);
+    auto& gpio = static_cast<RecordingOutput&>(*others[1]);
+    ola.isConnected = false;
+    const LightOutputs outputs(std::make_unique<FakeLightDevice>(), true, std::move(others));
+    test::VirtualTimerPort timers;
+    Log heard;
+    const OutputWatch watch(outputs, timers, [&](const LightOutput& output, bool connected) {
+        heard.push_back(std::to_string(timers.nowMs()) + " " + output.name() +
+                        (connected ? " on" : " off"));
+    });
+    timers.advance(999);
+    EXPECT_TRUE(heard.empty());
+    timers.advance(1);
+    EXPECT_EQ(outputStatusLine(outputs, true), "USB: да · OLA 1: нет · GPIO gpiochip0: да");
+    ola.isConnected = true;
+    timers.advance(1000);
+    gpio.isConnected = false;
+    timers.advance(3000);
+    EXPECT_EQ(heard, (Log{"1000 OLA 1 off", "2000 OLA 1 on", "3000 GPIO gpiochip0 off"}));
+    const LightOutputs boardOnly(std::make_unique<FakeLightDevice>(), true, {});
+    EXPECT_EQ(outputStatusLine(boardOnly, true), kStatusConnected);
+    EXPECT_EQ(outputStatusLine(boardOnly, false), kStatusNotConnected);
+}
+
+}  // namespace
+}  // namespace kalindor
