@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <new>
@@ -8,12 +7,14 @@
 // Replaces the program's global operator new and delete so a benchmark can count its heap
 // allocations: read allocationCount before and after the code under test. Include this header
 // in exactly one source file of a program (it defines the replacements).
-inline std::atomic<std::int64_t> allocationCount{0};
+// Counts the calling thread's allocations only: the code under test runs on the main thread,
+// while an output's own worker (an OLA reconnect, say) may allocate at any moment.
+inline thread_local std::int64_t allocationCount = 0;
 
 // GCC takes the free() of a replaced operator delete for a mismatch once both are inlined.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void* operator new(std::size_t size) {
-    allocationCount.fetch_add(1, std::memory_order_relaxed);
+    ++allocationCount;
     if (void* p = std::malloc(size == 0 ? 1 : size)) {
         return p;
     }

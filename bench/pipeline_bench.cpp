@@ -85,12 +85,12 @@ void BM_ProcessBuffer(benchmark::State& bench) {
         pipeline.ProcessBuffer(samples.data() + 256 * i);  // warm up tables and state
     }
     std::size_t next = 0;
-    const std::int64_t allocationsBefore = allocationCount.load();
+    const std::int64_t allocationsBefore = allocationCount;
     for (auto _ : bench) {
         pipeline.ProcessBuffer(samples.data() + 256 * next);
         next = (next + 1) % kBufferVariety;
     }
-    const std::int64_t allocations = allocationCount.load() - allocationsBefore;
+    const std::int64_t allocations = allocationCount - allocationsBefore;
     bench.counters["allocs_per_buffer"] =
         static_cast<double>(allocations) / static_cast<double>(bench.iterations());
     benchmark::DoNotOptimize(pipeline.lightPattern());

@@ -415,9 +415,9 @@ int runSoak(std::int64_t seconds) {
         const std::int64_t step = std::min<std::int64_t>(gapMs(random), endMs - clock.nowMs());
         const std::uint64_t before = engine.capture().buffersProcessed();
         const std::uint64_t skippedBefore = engine.capture().ticksSkipped();
-        const std::int64_t allocationsBefore = allocationCount.load();
+        const std::int64_t allocationsBefore = allocationCount;
         clock.advance(step);
-        countedAllocations += allocationCount.load() - allocationsBefore;
+        countedAllocations += allocationCount - allocationsBefore;
         buffers += engine.capture().buffersProcessed() - before;
         skipped += engine.capture().ticksSkipped() - skippedBefore;
         changeSomething(random, state, engine, folder, figures);
