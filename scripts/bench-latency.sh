@@ -11,7 +11,9 @@
 #     file backend, which hands the capture tick the samples due by the clock with no server in
 #     between. For each burst the latency is the time from its onset to the first sim-device
 #     write that lights its channel. The server's own latency (player, sink, monitor) is the
-#     difference of the medians.
+#     difference of the medians. The file-backend run also drives universe 1 of a private OLA
+#     daemon (bench/ola_watch, which logs each update the daemon pushes): sound-to-OLA latency is
+#     the time from the onset to the daemon holding 255 in the channel's slot.
 #  2. CPU: kalindor-cli run at 30 ms capturing music through the server for 30 s; the CPU
 #     time it used (utime + stime from /proc) as a share of one core, start-up excluded.
 # Prints median and 95th percentile per case, and the load average before and after.
@@ -31,6 +33,8 @@ build=${1:-build}
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 cli=$(cd "$(dirname "$0")/.." && pwd)/$build/src/cli/kalindor-cli
 [ -x "$cli" ] || { echo "bench-latency: $cli is not built" >&2; exit 1; }
+watch=$(dirname "$cli")/../../bench/ola_watch
+[ -x "$watch" ] || { echo "bench-latency: $watch is not built" >&2; exit 1; }
 
 work=$(mktemp -d /tmp/kalindor-bench.XXXXXX)
 pids=()
@@ -82,6 +86,23 @@ latencies() {  # log first_onset_log_ms
     }' "$1"
 }
 
+# The same from an ola_watch log (Unix ms, slots 1..8; channel 3 is slot 4), given the Unix ms
+# of the sim log's origin.
+ola_latencies() {  # watch_log first_onset_log_ms origin_unix_ms
+  awk -v first="$2" -v origin="$3" -v period=$period_ms -v n=$bursts '
+    $1 ~ /^[0-9]+$/ { t[++m] = $1 - origin; lit[m] = ($5 == 255) }
+    END {
+      for (k = 0; k < n; ++k) {
+        onset = first + k * period
+        for (i = 1; i <= m; ++i) {
+          if (t[i] >= onset && t[i] < onset + period && lit[i]) {
+            print t[i] - onset; break
+          }
+        }
+      }
+    }' "$1"
+}
+
 summary() {  # label file-of-latencies
   sort -n "$2" | awk -v label="$1" -v n=$bursts '
     { v[NR] = $1 }
@@ -108,12 +129,28 @@ for scan in 30 50; do
   latencies "$work/server$scan.log" $((play_unix_ms - origin + lead_ms)) >"$work/server$scan.lat"
   summary "scan $scan ms, through the server" "$work/server$scan.lat"
 
-  # (b) the file backend: the file starts when capture starts.
-  "$cli" run --device sim --effects off --stats --input "$work/bursts.wav" "$work/p$scan.lcf" \
-    >"$work/file$scan.log" 2>"$work/file$scan.err"
+  # (b) the file backend: the file starts when capture starts; OLA universe 1 as well.
+  ola_port=$((20000 + RANDOM % 20000))
+  "$watch" "$ola_port" >"$work/ola$scan.log" 2>"$work/ola$scan.err" &
+  watch_pid=$!
+  pids+=("$watch_pid")
+  until grep -q ready "$work/ola$scan.log" 2>/dev/null; do
+    kill -0 "$watch_pid" 2>/dev/null || { cat "$work/ola$scan.err" >&2; exit 1; }
+    sleep 0.01
+  done
+  "$cli" run --device sim --device ola:1 --ola-port "$ola_port" --effects off --stats \
+    --input "$work/bursts.wav" "$work/p$scan.lcf" >"$work/file$scan.log" 2>"$work/file$scan.err"
+  sleep 0.2
+  kill "$watch_pid"
+  wait "$watch_pid" || true
   start=$(stat_field capture-start-ms "$work/file$scan.err")
+  origin=$(stat_field log-origin-unix-ms "$work/file$scan.err")
   latencies "$work/file$scan.log" $((start + lead_ms)) >"$work/file$scan.lat"
   summary "scan $scan ms, file backend" "$work/file$scan.lat"
+  ola_latencies "$work/ola$scan.log" $((start + lead_ms)) "$origin" >"$work/ola$scan.lat"
+  summary "scan $scan ms, file backend, OLA" "$work/ola$scan.lat"
+  paste "$work/file$scan.lat" "$work/ola$scan.lat" | awk '{ print $2 - $1 }' >"$work/olaextra$scan.lat"
+  summary "scan $scan ms, OLA after the board" "$work/olaextra$scan.lat"
 
   server_median=$(sort -n "$work/server$scan.lat" | awk '{v[NR]=$1} END {print (NR%2)?v[(NR+1)/2]:(v[NR/2]+v[NR/2+1])/2}')
   file_median=$(sort -n "$work/file$scan.lat" | awk '{v[NR]=$1} END {print (NR%2)?v[(NR+1)/2]:(v[NR/2]+v[NR/2+1])/2}')
