@@ -73,7 +73,7 @@ struct ParseProgress {
 
 struct Parser {
     LaunchProgram program;
-    ParseProgress result;
+    ParseProgress& result;
 
     // Applies one option with its value; false (and result.error set) when it is not valid.
     bool apply(std::string_view name, std::string_view value) {
@@ -215,12 +215,12 @@ struct Parser {
 
 Expected<LaunchOptions> parseLaunchOptions(std::span<const std::string> args,
                                            LaunchProgram program) {
-    Parser parser{program, {}};
-    parser.run(args);
-    if (!parser.result.error.empty()) {
-        return unexpected(std::move(parser.result.error));
+    ParseProgress result;
+    Parser{program, result}.run(args);
+    if (!result.error.empty()) {
+        return unexpected(std::move(result.error));
     }
-    return std::move(parser.result.options);
+    return std::move(result.options);
 }
 
 std::string launchOptionsHelp(LaunchProgram program) {

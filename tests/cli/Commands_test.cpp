@@ -47,7 +47,9 @@ std::string recording(std::size_t stride) {
 std::string presetText(const std::vector<int>& lines) {
     std::string text;
     for (const int value : lines) {
-        text += " " + std::to_string(value) + " \r\n";
+        text += ' ';
+        text += std::to_string(value);
+        text += " \r\n";
     }
     return text;
 }
