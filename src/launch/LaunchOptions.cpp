@@ -190,6 +190,11 @@ struct Parser {
                 result.options.helpRequested = true;
                 return;
             }
+            if (name == "version" && equals == std::string_view::npos &&
+                program == LaunchProgram::kWindow) {
+                result.options.versionRequested = true;
+                return;
+            }
             if (!takesValue(name)) {
                 result.error = "unknown option '" + std::string(arg) + "'";
                 return;
@@ -253,8 +258,15 @@ std::string launchOptionsHelp(LaunchProgram program) {
         help += settingOptionHelp("effect-speed", Setting::kEffectSpeed,
                                   "Tenths of a second per effect step");
     }
+    if (program == LaunchProgram::kWindow) {
+        help += "  --version\n        Show the version and exit.\n";
+    }
     help += "  --help\n        Show this help and exit.\n";
     return help;
+}
+
+std::string versionText(std::string_view program) {
+    return std::string(program) + " " KALINDOR_VERSION "\n";
 }
 
 OutputChoices resolveOutputChoices(OutputChoices saved, const LaunchOptions& options) {

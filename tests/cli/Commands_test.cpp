@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -220,6 +221,10 @@ TEST_F(CommandsTest, FailuresExitWithOneLineNamingTheCause) {
         EXPECT_EQ(help.status, 0);
         EXPECT_EQ(help.out.rfind(std::string("Usage: kalindor-cli ") + command, 0), 0u);
     }
+    const test::CliResult version = run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(std::regex_match(version.out, std::regex("kalindor-cli [0-9]+(\\.[0-9]+)+\n")))
+        << version.out;
 }
 
 }  // namespace
