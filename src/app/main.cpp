@@ -43,6 +43,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     QApplication app(argc, argv);  // takes Qt's own options (-platform, ...) out of argv
+    kalindor::ui::QtUserDialogs::installQtTranslation(app);
+    // Ties the window to its desktop entry (icon, name) on Wayland and X11.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.kalindor.Kalindor"));
     // Hidden by "starth" the window is the last one, yet the program goes on; only the window's
     // quit request ends it.
     QApplication::setQuitOnLastWindowClosed(false);
