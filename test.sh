@@ -12,7 +12,9 @@ jobs=$(nproc)
 git ls-files -co --exclude-standard src tests bench fuzz | grep -E '\.(cpp|h)$' |
     xargs clang-format --dry-run --Werror
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# An optimised build (-O3, as a packager makes it) with warnings as errors: the optimiser's
+# warnings come only at this level.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DKALINDOR_WERROR=ON >/dev/null
 cmake --build build -j "$jobs"
 
 # GUI tests draw offscreen; audio tests start and stop their own private sound server.
@@ -23,7 +25,7 @@ ctest --test-dir build --output-on-failure -j "$jobs"
 # UndefinedBehaviorSanitizer; the first report ends the test that made it. Runs after the first
 # suite has finished, so no two audio tests (each with its own server) ever overlap.
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKALINDOR_SANITIZE=ON \
-    -DKALINDOR_BUILD_BENCH=OFF >/dev/null
+    -DKALINDOR_BUILD_BENCH=OFF -DKALINDOR_WERROR=ON >/dev/null
 cmake --build build-asan -j "$jobs"
 # Full unwinding on malloc lets the leak check see past libraries without frame pointers, so
 # the suppressions file can name what the sound system's plugins keep.

@@ -25,7 +25,7 @@ done
 ./scripts/install-deps.sh
 build=build-fuzz
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_CXX_COMPILER=clang++ -DKALINDOR_FUZZ=ON \
+    -DCMAKE_CXX_COMPILER=clang++ -DKALINDOR_FUZZ=ON -DKALINDOR_WERROR=ON \
     -DKALINDOR_BUILD_TESTS=OFF -DKALINDOR_BUILD_GUI=OFF -DKALINDOR_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" -j 2 --target fuzz_all
 

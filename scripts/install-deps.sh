@@ -12,11 +12,17 @@ PACKAGES=(
   libpulse-dev portaudio19-dev
   libsndfile1-dev libsamplerate0-dev
   libusb-1.0-0-dev
+  libola-dev libgpiod-dev
+  # run time: Qt's own Russian translation (the standard dialogs)
+  qt6-translations-l10n
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev
   pulseaudio pulseaudio-utils sox xvfb xauth
   procps psmisc
   chromium-bsu-data
+  ola  # the OLA daemon, for the DMX output tests against a real one
+  # the Debian package (scripts/build-deb.sh, scripts/check-package.sh) and its data files
+  debhelper dpkg-dev fakeroot lintian appstream desktop-file-utils debootstrap
 )
 
 if [ "$(id -u)" -eq 0 ]; then

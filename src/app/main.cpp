@@ -24,10 +24,31 @@ namespace {
 // start-up, so a started capture has drawn its graph, and then the program ends.
 constexpr int kScreenshotDelayMs = 1500;
 
+// Prints the answer to --help or --version; false when neither was asked for.
+bool answeredQuestion(const kalindor::LaunchOptions& options) {
+    if (options.versionRequested) {
+        std::fputs(kalindor::versionText("kalindor").c_str(), stdout);
+    } else if (options.helpRequested) {
+        std::printf("Usage: kalindor [OPTIONS] [PRESET [start[h]]]\n%s",
+                    kalindor::launchOptionsHelp(kalindor::LaunchProgram::kWindow).c_str());
+    }
+    return options.versionRequested || options.helpRequested;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    // --help and --version answer before Qt starts, so they need no display. Qt's own options
+    // are still in argv here; when they spoil this parse, the one after Qt's answers instead.
+    if (const auto early = kalindor::parseLaunchOptions(
+            std::vector<std::string>(argv + 1, argv + argc), kalindor::LaunchProgram::kWindow);
+        early && answeredQuestion(*early)) {
+        return 0;
+    }
     QApplication app(argc, argv);  // takes Qt's own options (-platform, ...) out of argv
+    kalindor::ui::QtUserDialogs::installQtTranslation(app);
+    // Ties the window to its desktop entry (icon, name) on Wayland and X11.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.kalindor.Kalindor"));
     // Hidden by "starth" the window is the last one, yet the program goes on; only the window's
     // quit request ends it.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -40,9 +61,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const kalindor::LaunchOptions& options = *parsed;
-    if (options.helpRequested) {
-        std::printf("Usage: kalindor [OPTIONS] [PRESET [start[h]]]\n%s",
-                    kalindor::launchOptionsHelp(kalindor::LaunchProgram::kWindow).c_str());
+    if (answeredQuestion(options)) {
         return 0;
     }
 

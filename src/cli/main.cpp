@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "cli/Commands.h"
+#include "launch/LaunchOptions.h"
 
 namespace {
 
@@ -22,7 +23,8 @@ constexpr const char* kUsage =
     "        Capture live sound and drive the lights until SIGINT/SIGTERM.\n"
     "  inputs                List the sound sources that can be captured.\n"
     "\n"
-    "Run 'kalindor-cli COMMAND --help' for the options of a command.\n"
+    "Run 'kalindor-cli COMMAND --help' for the options of a command, 'kalindor-cli --version'\n"
+    "for the version.\n"
     "Exit status: 0 success, 1 runtime error, 2 usage error.\n";
 
 }  // namespace
@@ -37,6 +39,10 @@ int main(int argc, char** argv) {
     const std::span<const std::string> rest(args.data() + 1, args.size() - 1);
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(kUsage, stdout);
+        return kalindor::cli::kExitOk;
+    }
+    if (command == "--version") {
+        std::fputs(kalindor::versionText("kalindor-cli").c_str(), stdout);
         return kalindor::cli::kExitOk;
     }
     if (command == "analyze") {

@@ -295,7 +295,9 @@ std::string frequencyLabel(int position) {
     const int tenths = position * 625;
     std::string text = std::to_string(tenths / 10);
     if (tenths % 10 != 0) {
-        text += "." + std::to_string(std::abs(tenths % 10));
+        // Appended piecewise: GCC 12 at -O3 warns falsely (-Wrestrict) on "." + std::string.
+        text += '.';
+        text += std::to_string(std::abs(tenths % 10));
     }
     return text + " Гц";
 }

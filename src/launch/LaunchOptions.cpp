@@ -73,7 +73,7 @@ struct ParseProgress {
 
 struct Parser {
     LaunchProgram program;
-    ParseProgress result;
+    ParseProgress& result;
 
     // Applies one option with its value; false (and result.error set) when it is not valid.
     bool apply(std::string_view name, std::string_view value) {
@@ -190,6 +190,11 @@ struct Parser {
                 result.options.helpRequested = true;
                 return;
             }
+            if (name == "version" && equals == std::string_view::npos &&
+                program == LaunchProgram::kWindow) {
+                result.options.versionRequested = true;
+                return;
+            }
             if (!takesValue(name)) {
                 result.error = "unknown option '" + std::string(arg) + "'";
                 return;
@@ -215,12 +220,12 @@ struct Parser {
 
 Expected<LaunchOptions> parseLaunchOptions(std::span<const std::string> args,
                                            LaunchProgram program) {
-    Parser parser{program, {}};
-    parser.run(args);
-    if (!parser.result.error.empty()) {
-        return unexpected(std::move(parser.result.error));
+    ParseProgress result;
+    Parser{program, result}.run(args);
+    if (!result.error.empty()) {
+        return unexpected(std::move(result.error));
     }
-    return std::move(parser.result.options);
+    return std::move(result.options);
 }
 
 std::string launchOptionsHelp(LaunchProgram program) {
@@ -253,8 +258,15 @@ std::string launchOptionsHelp(LaunchProgram program) {
         help += settingOptionHelp("effect-speed", Setting::kEffectSpeed,
                                   "Tenths of a second per effect step");
     }
+    if (program == LaunchProgram::kWindow) {
+        help += "  --version\n        Show the version and exit.\n";
+    }
     help += "  --help\n        Show this help and exit.\n";
     return help;
+}
+
+std::string versionText(std::string_view program) {
+    return std::string(program) + " " KALINDOR_VERSION "\n";
 }
 
 OutputChoices resolveOutputChoices(OutputChoices saved, const LaunchOptions& options) {

@@ -4,6 +4,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/Expected.h"
@@ -31,6 +32,7 @@ struct LaunchOptions {
     std::optional<DmxLevels> dmxLevels;  // --dmx-levels switch|dim
     std::optional<int> lightDelayMs;     // --light-delay 0..kMaxLightDelayMs
     bool helpRequested = false;          // --help; the other fields are then not meaningful
+    bool versionRequested = false;       // --version (the window only); likewise
 
     // The arguments that are not options, joined with single blanks, and what they ask for.
     std::string commandText;
@@ -47,13 +49,16 @@ struct LaunchOptions {
 // Parses the arguments after the program name (or after "run"). Options may stand anywhere;
 // "--opt value" and "--opt=value" are both accepted. An argument beginning with "--" is always
 // an option, never part of the preset text; all other arguments form the preset text
-// `PRESET [start[h]]`. "--help" ends the parsing at once. The error is a usage error, one line
-// without a program-name prefix.
+// `PRESET [start[h]]`. "--help" (and the window's "--version") ends the parsing at once. The error
+// is a usage error, one line without a program-name prefix.
 Expected<LaunchOptions> parseLaunchOptions(std::span<const std::string> args,
                                            LaunchProgram program);
 
 // The option lines for a --help text (each "  --opt ...  description\n").
 std::string launchOptionsHelp(LaunchProgram program);
+
+// The answer to --version: "PROGRAM VERSION\n", the version being the project's.
+std::string versionText(std::string_view program);
 
 // The output choices of a run: `saved` with every output option that was given replacing its
 // part (--device replaces the whole device list).

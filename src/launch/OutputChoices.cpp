@@ -141,7 +141,10 @@ std::string formatOutputChoice(const OutputChoice& choice) {
         case OutputChoice::Kind::kGpio: {
             std::string text = "gpio:" + choice.chip + ":";
             for (int ch = 0; ch < kChannelCount; ++ch) {
-                text += (ch == 0 ? "" : ",") + std::to_string(choice.lines[ch]);
+                if (ch != 0) {
+                    text += ',';
+                }
+                text += std::to_string(choice.lines[ch]);
             }
             return choice.activeLow ? text + ":active-low" : text;
         }

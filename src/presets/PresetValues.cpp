@@ -207,8 +207,9 @@ Expected<Item, PresetError> decodeItem(int line, std::string_view raw) {
         case NumberKind::kNumber:
             break;
         case NumberKind::kNotNumeric:
-            return unexpected(lineError(line, kPresetNotNumeric,
-                                        "\"" + quoteItem(item.text) + "\" is not a number"));
+            return unexpected(lineError(
+                line, kPresetNotNumeric,
+                std::string(1, '"').append(quoteItem(item.text)).append("\" is not a number")));
         case NumberKind::kTooLarge:
             return unexpected(
                 lineError(line, kPresetOverflow, quoteItem(item.text) + " is too large"));

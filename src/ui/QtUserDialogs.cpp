@@ -1,7 +1,9 @@
 #include "ui/QtUserDialogs.h"
 
 #include <QFileDialog>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QTranslator>
 
 namespace kalindor::ui {
 
@@ -39,6 +41,16 @@ QString QtUserDialogs::openFileName(QWidget* parent, const QString& filter) {
 
 QString QtUserDialogs::saveFileName(QWidget* parent, const QString& filter) {
     return QFileDialog::getSaveFileName(parent, QString(), QString(), filter);
+}
+
+bool QtUserDialogs::installQtTranslation(QCoreApplication& app) {
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(QStringLiteral("qtbase_ru"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        return false;
+    }
+    translator->setParent(&app);
+    return QCoreApplication::installTranslator(translator.release());
 }
 
 }  // namespace kalindor::ui

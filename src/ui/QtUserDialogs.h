@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <memory>
 
@@ -22,6 +23,13 @@ class QtUserDialogs final : public UserDialogs {
     // The message box message() shows, built but not shown (also used for screenshots).
     static std::unique_ptr<QMessageBox> makeMessageBox(QWidget* parent, const QString& text,
                                                        const QString& title, Icon icon);
+
+    // Installs Qt's own Russian translation (qtbase_ru.qm in Qt's translations folder; Debian
+    // package qt6-translations-l10n) into `app` for its lifetime, whatever the user's locale, so
+    // that the standard dialogs (message box buttons, the file dialog and its questions) speak
+    // the window's language. The translator is a child of `app`. False when the translation
+    // cannot be loaded; the standard dialogs then stay in English.
+    static bool installQtTranslation(QCoreApplication& app);
 };
 
 }  // namespace kalindor::ui

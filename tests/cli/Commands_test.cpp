@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -47,7 +48,9 @@ std::string recording(std::size_t stride) {
 std::string presetText(const std::vector<int>& lines) {
     std::string text;
     for (const int value : lines) {
-        text += " " + std::to_string(value) + " \r\n";
+        text += ' ';
+        text += std::to_string(value);
+        text += " \r\n";
     }
     return text;
 }
@@ -242,6 +245,10 @@ TEST_F(CommandsTest, FailuresExitWithOneLineNamingTheCause) {
         EXPECT_EQ(help.status, 0);
         EXPECT_EQ(help.out.rfind(std::string("Usage: kalindor-cli ") + command, 0), 0u);
     }
+    const test::CliResult version = run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(std::regex_match(version.out, std::regex("kalindor-cli [0-9]+(\\.[0-9]+)+\n")))
+        << version.out;
 }
 
 }  // namespace

@@ -71,6 +71,9 @@ TEST(LaunchOptions, OptionsAndPresetText) {
     result = parseLaunchOptions(std::vector<std::string>{"x.lcf", "--help", "--bogus"},
                                 LaunchProgram::kWindow);
     EXPECT_TRUE(result && result->helpRequested);
+    result = parseLaunchOptions(std::vector<std::string>{"-platform", "--version", "--bogus"},
+                                LaunchProgram::kWindow);
+    EXPECT_TRUE(result && result->versionRequested && !result->helpRequested);
 }
 
 // Output options given on the command line replace the saved choices for the run; the ones
@@ -151,6 +154,8 @@ TEST(LaunchOptions, UsageErrorsNameTheOption) {
         {{"--usb-id", "12345:0001"}, "--usb-id"},
         {{"--for", "2"}, "unknown option '--for'"},  // the window has no duration
         {{"--help=yes"}, "unknown option '--help=yes'"},
+        {{"--version=1"}, "unknown option '--version=1'"},
+        {{"--version"}, "unknown option '--version'", LaunchProgram::kCliRun},
         {{"--for", "0"}, "--for", LaunchProgram::kCliRun},
         {{"--for", "1000000000"}, "--for", LaunchProgram::kCliRun},
         {{"--no-signal", "0"}, "invalid value '0' for --no-signal", LaunchProgram::kCliRun},

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Checks the Debian package as a user would meet it, on a bare Debian 12 (run by hand, as root;
+# needs the network to reach the Debian mirror):
+#   scripts/check-package.sh DEB
+# Makes a debootstrap minbase root of bookworm in a temporary folder, installs DEB there with
+# apt-get (which must pull every run-time dependency), then runs: kalindor-cli --version,
+# kalindor-cli analyze on a generated tone, and the window under the offscreen platform
+# (--version, and a screenshot run playing the tone into the simulated board). The installed
+# files are listed. The root is removed at the end unless KALINDOR_KEEP_ROOT=1; its mounts are
+# always taken down. KALINDOR_MIRROR sets the mirror (default http://deb.debian.org/debian).
+set -euo pipefail
+
+[ $# -eq 1 ] && [ -f "$1" ] || { echo "usage: scripts/check-package.sh DEB" >&2; exit 2; }
+deb=$(realpath "$1")
+cd "$(dirname "$0")/.."
+./scripts/install-deps.sh
+
+root=$(mktemp -d /tmp/kalindor-root.XXXXXX)
+chmod 755 "$root"  # a root file system readable by its own users (apt's _apt)
+mounted=()
+cleanup() {
+    # Processes still running inside the root (none expected) hold its mounts.
+    for link in /proc/[0-9]*/root; do
+        if [ "$(readlink "$link" 2>/dev/null)" = "$root" ]; then
+            pid=${link#/proc/}
+            kill "${pid%/root}" 2>/dev/null || true
+        fi
+    done
+    for (( i = ${#mounted[@]} - 1; i >= 0; i-- )); do
+        umount "${mounted[i]}" 2>/dev/null || umount -l "${mounted[i]}" || true
+    done
+    if [ "${KALINDOR_KEEP_ROOT:-0}" = 1 ]; then
+        echo "check-package: the root is kept in $root" >&2
+    else
+        rm -rf --one-file-system "$root"
+    fi
+}
+trap cleanup EXIT
+
+echo "check-package: debootstrap bookworm (minbase) into $root" >&2
+debootstrap --variant=minbase bookworm "$root" "${KALINDOR_MIRROR:-http://deb.debian.org/debian}" \
+    >"$root.debootstrap.log" 2>&1 || { tail -20 "$root.debootstrap.log" >&2; exit 1; }
+rm -f "$root.debootstrap.log"
+for fs in proc sys dev dev/pts; do
+    case $fs in
+        proc) mount -t proc proc "$root/proc" ;;
+        sys) mount -t sysfs sysfs "$root/sys" ;;
+        *) mount --bind "/$fs" "$root/$fs" ;;
+    esac
+    mounted+=("$root/$fs")
+done
+
+inside() { chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 "$@"; }
+
+cp "$deb" "$root/tmp/"
+inside apt-get update -qq
+inside env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "/tmp/$(basename "$deb")"
+inside dpkg -L kalindor | grep -E '^/(usr|lib)/.*\.(desktop|svg|xml|service|rules|gz)$|/bin/'
+
+# Two seconds of 1 kHz (16 x 62.5 Hz, the fourth channel's default frequency), 16-bit mono.
+sox -n -r 32000 -c 1 -b 16 "$root/tmp/tone.wav" synth 2 sine 1000 vol 0.5
+
+echo "check-package: kalindor-cli --version: $(inside kalindor-cli --version)"
+lines=$(inside kalindor-cli analyze /tmp/tone.wav)
+# Lines "<ms> <pattern> <bar1> ... <bar8>": the tone must move some level bar.
+heard=$(awk '{ for (i = 3; i <= NF; ++i) if ($i > 0) { print; break } }' <<<"$lines" | wc -l)
+echo "check-package: analyze: $(wc -l <<<"$lines") snapshots, $heard with a level bar up"
+[ "$heard" -gt 0 ] || { echo "check-package: the tone moved no level bar" >&2; exit 1; }
+
+echo "check-package: kalindor --version: $(inside kalindor --version)"
+inside kalindor-cli preset defaults /tmp/start.lcf
+inside env QT_QPA_PLATFORM=offscreen KALINDOR_SCREENSHOTS=/tmp/shots \
+    kalindor --input /tmp/tone.wav --device sim /tmp/start.lcf start
+[ -s "$root/tmp/shots/Form1.png" ] || { echo "check-package: no picture of the window" >&2; exit 1; }
+echo "check-package: the window ran offscreen and saved $(ls "$root/tmp/shots" | wc -l) pictures"
+echo "check-package: all checks passed"
