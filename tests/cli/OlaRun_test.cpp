@@ -87,6 +87,11 @@ class OlaRunTest : public ::testing::Test {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         cli.join();
+        // The dark frame of the run's end may land after the last poll.
+        const Slots last = olad.awaitSlots(OlaDaemon::kUniverse, 1, Slots(8, 0), 2000);
+        if (seen.empty() || seen.back() != last) {
+            seen.push_back(last);
+        }
         return seen;
     }
 

@@ -26,6 +26,9 @@ using ChannelSlots = std::array<std::uint8_t, kChannelCount>;
 constexpr auto kRepeatPeriod = std::chrono::milliseconds(500);
 // Connection attempts to an absent daemon, at most one per period.
 constexpr auto kRetryPeriod = std::chrono::seconds(1);
+// olad drops a frame that arrives together with the close of its connection, so the last
+// frame (the dark frame at the end of a run) gets this long to be read before the close.
+constexpr auto kCloseDelay = std::chrono::milliseconds(100);
 
 ChannelSlots slotsOf(const LightFrame& frame, DmxLevels levels) {
     ChannelSlots slots{};
@@ -124,6 +127,7 @@ void OlaOutput::run() {
     buffer.Blackout();  // a whole universe; the slots outside the eight stay 0
     Clock::time_point nextAttempt = Clock::now();
     Clock::time_point nextRepeat = nextAttempt;
+    Clock::time_point lastSend;
 
     std::unique_lock lock(mutex_);
     for (;;) {
@@ -146,7 +150,8 @@ void OlaOutput::run() {
             const bool sent = client->SendDmx(options_.universe, buffer);
             lock.lock();
             if (sent) {
-                nextRepeat = Clock::now() + kRepeatPeriod;
+                lastSend = Clock::now();
+                nextRepeat = lastSend + kRepeatPeriod;
             } else {
                 // The daemon went away: reconnect at once unless the last attempt was less
                 // than a retry period ago, and send the current frame then.
@@ -157,6 +162,10 @@ void OlaOutput::run() {
             continue;
         }
         if (quit_) {
+            if (client) {
+                lock.unlock();
+                std::this_thread::sleep_until(lastSend + kCloseDelay);
+            }
             return;
         }
         const auto ready = [&] { return quit_ || (client && pending_); };
