@@ -133,12 +133,8 @@ TEST_F(CommandsTest, PresetDefaultsWritesTheStartUpPresetAndShowExplainsIt) {
 // second after it the automaton takes over with running fire (100 ms steps); the run ends
 // with the recording (3.6 s), well before --for.
 TEST_F(CommandsTest, RunPlaysARecordingThenTheAutomatonAndEndsWithIt) {
-    std::string sound(32000 * 36 / 10, '\x80');
-    for (int n = 0; n < 19200; ++n) {
-        sound[n] =
-            static_cast<char>(128 + std::lround(100 * std::sin(2 * M_PI * 1001 * n / 32000)));
-    }
-    const std::string recording = file("tone.u8", sound);
+    const std::string recording =
+        file("tone.u8", test::toneU8(1001, 0.6, 100) + test::silenceU8(3.0));
     const test::CliResult result =
         run({"run", "--device", "sim", "--effect-speed", "1", "--input", recording, "--for", "8"});
     EXPECT_EQ(result.status, 0) << result.err;
@@ -174,14 +170,9 @@ TEST_F(CommandsTest, RunPlaysARecordingThenTheAutomatonAndEndsWithIt) {
 // Several outputs at once: every board write comes the light delay late, and an OLA universe
 // whose daemon does not answer is reported once while the run goes on.
 TEST_F(CommandsTest, RunDrivesSeveralOutputsWithTheLightDelay) {
-    std::string sound(32000 * 2, '\x80');
-    for (int n = 0; n < 9600; ++n) {
-        sound[n] =
-            static_cast<char>(128 + std::lround(100 * std::sin(2 * M_PI * 1001 * n / 32000)));
-    }
-    const test::CliResult result =
-        run({"run", "--device", "sim", "--device", "ola:7", "--ola-port", "1", "--light-delay",
-             "300", "--input", file("tone.u8", sound)});
+    const test::CliResult result = run(
+        {"run", "--device", "sim", "--device", "ola:7", "--ola-port", "1", "--light-delay", "300",
+         "--input", file("tone.u8", test::toneU8(1001, 0.3, 100) + test::silenceU8(1.7))});
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err, "kalindor-cli: run: OLA 7: not connected\n");
     const auto writes = test::linesOf(result.out);

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
-#include <numbers>
 #include <set>
 #include <sstream>
 #include <string>
@@ -20,26 +18,12 @@ using test::OlaDaemon;
 using Slots = std::vector<std::uint8_t>;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kRate = 32000;
-
-// Unsigned 8-bit samples at 32000 Hz: silence, or a sine of `amplitude` (of 127).
-std::string silence(double seconds) {
-    return std::string(static_cast<std::size_t>(kRate * seconds), '\x80');
-}
-std::string tone(double hz, double seconds, int amplitude) {
-    std::string samples(static_cast<std::size_t>(kRate * seconds), '\0');
-    for (std::size_t n = 0; n < samples.size(); ++n) {
-        samples[n] = static_cast<char>(
-            128 + std::lround(amplitude * std::sin(2 * std::numbers::pi * hz * n / kRate)));
-    }
-    return samples;
-}
-
 // Bursts at the start-up frequencies of channels 3, 5 and 7 (points 9, 25 and 49), each loud
 // enough to light its own channel and no other.
 std::string threeBursts() {
-    return silence(0.3) + tone(562.5, 1, 10) + silence(0.5) + tone(1562.5, 1, 20) + silence(0.5) +
-           tone(3062.5, 1, 20) + silence(0.3);
+    using test::silenceU8, test::toneU8;
+    return silenceU8(0.3) + toneU8(562.5, 1, 10) + silenceU8(0.5) + toneU8(1562.5, 1, 20) +
+           silenceU8(0.5) + toneU8(3062.5, 1, 20) + silenceU8(0.3);
 }
 
 // kalindor-cli run on a private OLA daemon's universe 1, channel 1 at slot 1, the automaton off.
@@ -58,15 +42,9 @@ class OlaRunTest : public ::testing::Test {
                             const std::function<void(const Slots&)>& during = {}) {
         const std::string recording = folder.path("sound.u8");
         test::writeBytes(recording, sound);
-        std::vector<std::string> args{"run",
-                                      "--input",
-                                      recording,
-                                      "--device",
-                                      "ola:1",
-                                      "--ola-port",
-                                      std::to_string(port),
-                                      "--effects",
-                                      "off"};
+        const std::string olaPort = std::to_string(port);
+        std::vector<std::string> args{"run",       "--input", recording,    "--device", "ola:1",
+                                      "--effects", "off",     "--ola-port", olaPort};
         args.insert(args.end(), extra.begin(), extra.end());
         std::atomic<bool> done = false;
         std::thread cli([&] {
@@ -134,7 +112,7 @@ TEST_F(OlaRunTest, ResumesWithinTwoSecondsOfTheDaemonReturning) {
     bool restarted = false;
     Clock::time_point ready;
     std::int64_t resumedAfterMs = -1;
-    play(silence(0.2) + tone(1562.5, 6, 20), {}, [&](const Slots& slots) {
+    play(test::silenceU8(0.2) + test::toneU8(1562.5, 6, 20), {}, [&](const Slots& slots) {
         if (!restarted && slots[4] == 255) {
             olad.kill();
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
