@@ -80,13 +80,10 @@ TEST(SpectrumPoint, ScalingReplacesZeroMirrorsNegativesAndCapsOnlyFromAbove) {
 // takes a fresh value above 255 - decay even when it is lower than the held one, and its bar
 // then stands at the fresh value, else decay above the old held value.
 TEST(SpectrumPoint, HoldRisesAtOnceAndFallsByDecay) {
-    const float cases[][5] = {{100, 50, 100, 100, 155},
-                              {50, 50, 50, 50, 205},
-                              {10, 50, 45, 45, 200},
-                              {1, 4, 1, -1, 246},
-                              {-20, 3, -20, -2, 247},
-                              {252, 254.5f, 249.5f, 252, 3},
-                              {250, 254.5f, 249.5f, 249.5f, -4.5f}};
+    const float cases[][5] = {{100, 50, 100, 100, 155},        {50, 50, 50, 50, 205},
+                              {10, 50, 45, 45, 200},           {1, 4, 1, -1, 246},
+                              {-20, 3, -20, -2, 247},          {252, 254.5, 249.5, 252, 3},
+                              {250, 254.5, 249.5, 249.5, -4.5}};
     for (const auto& [fresh, held, polygon, histogram, barTop] : cases) {
         SCOPED_TRACE(testing::Message() << fresh << " on " << held);
         EXPECT_EQ(holdPolygon(fresh, held, 5), polygon);

@@ -38,7 +38,6 @@ class EngineTest : public ::testing::Test {
         };
         applyStartupDefaults(state);
         engine.applyTimerPeriods();
-        engine.setInputLostHandler([this](const std::string& detail) { losses.push_back(detail); });
     }
 
     // Keeps one buffer ready for every tick from now on.
@@ -51,7 +50,6 @@ class EngineTest : public ::testing::Test {
     FakeSoundInput input;
     test::VirtualTimerPort timers;
     Engine engine;
-    std::vector<std::string> losses;
 };
 
 // Start opens the input, enables Timer1 then Timer2, and probes the device, preparing its ports
@@ -77,29 +75,19 @@ TEST_F(EngineTest, StartEnablesTimer1ThenTimer2AndPreparesAConnectedDevice) {
     }
 }
 
-// Stop and a lost source end capture in the same order; nothing is processed afterwards.
-TEST_F(EngineTest, StopAndALostSourceEndCaptureInOrder) {
-    for (const bool lost : {false, true}) {
-        SCOPED_TRACE(lost);
-        feed(test::silenceBuffer());
-        EXPECT_TRUE(engine.start());
-        timers.advance(500);
-        log.clear();
-        if (lost) {
-            input.pending.clear();
-            input.silentForMs = 1200;
-            input.failure = "PulseAudio: Connection terminated";
-            timers.advance(200);
-        } else {
-            engine.stop();
-        }
-        EXPECT_EQ(log, (Log{"Timer1 off", "Timer2 off", "Timer3 off", "input closed"}));
-        EXPECT_FALSE(engine.inputOpen());
-        const int clears = view.clears;
-        timers.advance(5000);
-        EXPECT_EQ(view.clears, clears);
-    }
-    EXPECT_EQ(losses, Log{"PulseAudio: Connection terminated"});
+// Stop ends capture in this order, and nothing is processed afterwards. (A lost source goes
+// through the same stop; the window's test sees it.)
+TEST_F(EngineTest, StopEndsCaptureInOrder) {
+    feed(test::silenceBuffer());
+    EXPECT_TRUE(engine.start());
+    timers.advance(500);
+    log.clear();
+    engine.stop();
+    EXPECT_EQ(log, (Log{"Timer1 off", "Timer2 off", "Timer3 off", "input closed"}));
+    EXPECT_FALSE(engine.inputOpen());
+    const int clears = view.clears;
+    timers.advance(5000);
+    EXPECT_EQ(view.clears, clears);
 }
 
 // Setting an interval restarts a timer's period: controls that re-apply unchanged periods

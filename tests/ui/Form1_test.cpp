@@ -156,7 +156,7 @@ TEST_F(Form1Test, StartStopCaptionsAndAFailingInput) {
 
     // The source stops delivering: capture stops, the window says so once and offers Старт.
     rig->input.silentForMs = 5000;
-    rig->timers.clock.advance(6000);
+    rig->timers.advance(6000);
     ASSERT_EQ(rig->dialogs.messages.size(), 3u);
     for (const auto& message : rig->dialogs.messages) {
         EXPECT_EQ(message.text + "|" + message.title, kCaptureError + "|Ошибка в КАЛИНДОР");
@@ -172,7 +172,7 @@ TEST_F(Form1Test, OneToneBufferIsDrawnOnce) {
     auto* graph = rig->find<SpectrumView>("Picture1");
     rig->input.deliver(kalindor::test::cosineOnBin(8));
     rig->click("Command1");
-    rig->timers.clock.advance(50);
+    rig->timers.advance(50);
     EXPECT_EQ(graph->picturesPresented(), 1);
     const int level = int(std::lround(std::log(128.0 * 127.0) * 25.0));
     for (int ch = 0; ch < kChannelCount; ++ch) {

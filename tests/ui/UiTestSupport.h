@@ -10,7 +10,6 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -63,21 +62,6 @@ class ScriptedDialogs final : public UserDialogs {
     QStringList filters;
 };
 
-// Virtual timers that also keep the timers they made, in creation order: the engine makes
-// Timer1, Timer2, Timer3 and then the capture's wait timer. Owned by their creators.
-class TimerLog final : public TimerPort {
-  public:
-    std::unique_ptr<Timer> createTimer(std::function<void()> onTick) override {
-        auto timer = clock.createTimer(std::move(onTick));
-        created.push_back(timer.get());
-        return timer;
-    }
-    std::int64_t nowMs() const override { return clock.nowMs(); }
-
-    kalindor::test::VirtualTimerPort clock;
-    std::vector<Timer*> created;
-};
-
 // One window with its fakes, as the program builds it. Controls, menu items and dialogs are
 // found by their fixed object names ("Slider3_0", "mnuOpen", "Form2").
 struct WindowRig {
@@ -120,11 +104,12 @@ struct WindowRig {
     }
     void trigger(const QString& action) const { find<QAction>(action)->trigger(); }
     void click(const QString& button) const { find<QAbstractButton>(button)->click(); }
-    Timer& timer(int number) const { return *timers.created.at(number - 1); }
+    // The engine makes Timer1, Timer2, Timer3 and then the capture's wait timer.
+    Timer& timer(int number) const { return timers.timer(number - 1); }
 
     SharedState state;
     kalindor::test::FakeLightDevice device;
-    TimerLog timers;
+    kalindor::test::VirtualTimerPort timers;
     kalindor::test::FakeSoundInput input;
     ScriptedDialogs dialogs;
     Form1 window{state, input, device, timers, dialogs};
