@@ -96,23 +96,21 @@ TEST(Capture, StopProcessesTheBufferInFlightCloseDropsItAndOpenStartsAfresh) {
 // each end the request and are reported once, with the reason.
 TEST(Capture, ALostSourceIsReportedOnceWithItsReason) {
     enum Loss { kSilent, kFailure, kEnded };
-    const struct {
-        Loss loss;
-        std::string detail;
-    } rows[] = {{kSilent, "no sound data has arrived for more than a second"},
-                {kFailure, "PulseAudio: No such entity"},
-                {kEnded, "the end of the input was reached"}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.detail);
+    const std::pair<Loss, std::string> rows[] = {
+        {kSilent, "no sound data has arrived for more than a second"},
+        {kFailure, "PulseAudio: No such entity"},
+        {kEnded, "the end of the input was reached"}};
+    for (const auto& [loss, detail] : rows) {
+        SCOPED_TRACE(detail);
         CaptureRig rig;
         rig.startTicking(50);
         rig.input.silentForMs = 999;
         rig.timers.advance(58);  // request at 50, still waiting at 58
         EXPECT_TRUE(rig.losses.empty());
-        if (row.loss == kSilent) {
+        if (loss == kSilent) {
             rig.input.silentForMs = 1000;
-        } else if (row.loss == kFailure) {
-            rig.input.failure = row.detail;
+        } else if (loss == kFailure) {
+            rig.input.failure = detail;
         } else {
             rig.input.deliverFilled(2);  // the last buffer is still processed
             rig.input.hasEnded = true;
@@ -120,7 +118,7 @@ TEST(Capture, ALostSourceIsReportedOnceWithItsReason) {
             EXPECT_EQ(rig.processed.size(), 1u);
         }
         rig.timers.advance(50);
-        EXPECT_EQ(rig.losses, std::vector<std::string>{row.detail});
+        EXPECT_EQ(rig.losses, std::vector<std::string>{detail});
         EXPECT_FALSE(rig.capture.requestOutstanding());
         rig.timers.advance(500);  // the handler did not stop the ticks: nothing more
         EXPECT_EQ(rig.losses.size(), 1u);

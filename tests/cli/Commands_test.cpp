@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/TestFiles.h"
@@ -68,12 +69,9 @@ class CommandsTest : public ::testing::Test {
 // independently (a direct DFT in double precision, then every later step with float rounding)
 // and checks that none hinges on float rounding inside the transform.
 TEST_F(CommandsTest, AnalyzeMatchesTheWorkedReference) {
-    const struct {
-        std::vector<int> preset;  // empty: start-up settings
-        std::vector<std::string> args;
-        std::size_t stride;
-        std::string expected;
-    } cases[] = {
+    // Rows {preset (empty: start-up settings), options, stride, output}.
+    using Row = std::tuple<std::vector<int>, std::vector<std::string>, std::size_t, std::string>;
+    const Row cases[] = {
         // Start-up settings: logarithmic Y, polygon hold falling 5 per snapshot, 50 ms tick.
         {{},
          {},
@@ -104,18 +102,18 @@ TEST_F(CommandsTest, AnalyzeMatchesTheWorkedReference) {
          "150 124 88 91 77 158 183 158 47 122\n180 124 87 89 76 168 183 168 46 167\n"
          "210 124 87 88 76 168 185 168 46 167\n"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.stride);
+    for (const auto& [preset, options, stride, expected] : cases) {
+        SCOPED_TRACE(stride);
         std::vector<std::string> args = {"analyze"};
-        args.insert(args.end(), c.args.begin(), c.args.end());
-        if (!c.preset.empty()) {
-            args.insert(args.end(), {"--preset", file("p.lcf", presetText(c.preset))});
+        args.insert(args.end(), options.begin(), options.end());
+        if (!preset.empty()) {
+            args.insert(args.end(), {"--preset", file("p.lcf", presetText(preset))});
         }
-        args.push_back(file("sound.u8", recording(c.stride)));
+        args.push_back(file("sound.u8", recording(stride)));
         const test::CliResult result = run(args);
         EXPECT_EQ(result.status, 0);
         EXPECT_EQ(result.err, "");
-        EXPECT_EQ(result.out, c.expected);
+        EXPECT_EQ(result.out, expected);
     }
 }
 
@@ -190,11 +188,8 @@ TEST_F(CommandsTest, FailuresExitWithOneLineNamingTheCause) {
     const std::string broken = file("broken.lcf", "x\r\n");
     const std::string nothing = folder.path("nothing.wav");
     std::filesystem::create_directory(folder.path("dir.u8"));  // opens, but cannot be read
-    const struct {
-        std::vector<std::string> args;
-        int status;
-        std::string detail;
-    } cases[] = {
+    // Rows {arguments, exit status, text within the message}.
+    const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
         {{"analyze", folder.path("missing.wav")}, 1, "analyze: cannot open " + folder.path("m")},
         {{"analyze", flac}, 1, flac},
         {{"analyze", folder.path("dir.u8")}, 1, "cannot read " + folder.path("dir.u8")},
@@ -218,13 +213,13 @@ TEST_F(CommandsTest, FailuresExitWithOneLineNamingTheCause) {
          1,
          "run: GPIO kalindor-no-chip: cannot open the chip"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.args.back());
-        const test::CliResult result = run(c.args);
-        EXPECT_EQ(result.status, c.status);
+    for (const auto& [args, status, detail] : cases) {
+        SCOPED_TRACE(args.back());
+        const test::CliResult result = run(args);
+        EXPECT_EQ(result.status, status);
         EXPECT_EQ(result.out, "");
         EXPECT_EQ(result.err.rfind("kalindor-cli: ", 0), 0u) << result.err;
-        EXPECT_NE(result.err.find(c.detail), std::string::npos) << result.err;
+        EXPECT_NE(result.err.find(detail), std::string::npos) << result.err;
         EXPECT_EQ(test::linesOf(result.err).size(), 1u);
     }
     EXPECT_EQ(run({"analyze", file("tiny.raw", std::string(255, '\x80'))}).out, "");

@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 #include <map>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -60,22 +61,19 @@ class BufferPipelineTest : public ::testing::Test {
 // row in order: the bar rounds halves to even and is touched only when its value changes.
 TEST_F(BufferPipelineTest, ThresholdIsInclusiveAndBarsRoundHalvesToEven) {
     const float below = std::nextafter(140.25f, 0.0f);
-    const struct {
-        float level;
-        int bar;
-        bool lit;
-        bool barTouched;
-    } rows[] = {{0.0f, 0, false, false},     {140.25f, 140, true, true}, {below, 140, false, true},
-                {140.0f, 140, false, false}, {2.5f, 2, false, true},     {3.5f, 4, false, true},
-                {4.0f, 4, false, false},     {4.25f, 4, false, true}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.level);
+    // Rows {level, bar, lit, bar touched}.
+    const std::tuple<float, int, bool, bool> rows[] = {
+        {0.0f, 0, false, false},     {140.25f, 140, true, true}, {below, 140, false, true},
+        {140.0f, 140, false, false}, {2.5f, 2, false, true},     {3.5f, 4, false, true},
+        {4.0f, 4, false, false},     {4.25f, 4, false, true}};
+    for (const auto& [level, bar, lit, barTouched] : rows) {
+        SCOPED_TRACE(level);
         const int updates = view.barUpdates;
-        runBuffer({{state.ChannelFrequency[2], row.level}});
-        EXPECT_EQ(view.bars[2], row.bar);
-        EXPECT_EQ(view.barUpdates - updates, row.barTouched ? 1 : 0);
-        EXPECT_EQ(chain.lightPattern(), row.lit ? 4 : 0);
-        EXPECT_EQ(view.lamps[2], row.lit ? kYellow : kBlack);
+        runBuffer({{state.ChannelFrequency[2], level}});
+        EXPECT_EQ(view.bars[2], bar);
+        EXPECT_EQ(view.barUpdates - updates, barTouched ? 1 : 0);
+        EXPECT_EQ(chain.lightPattern(), lit ? 4 : 0);
+        EXPECT_EQ(view.lamps[2], lit ? kYellow : kBlack);
     }
 }
 
@@ -104,30 +102,27 @@ TEST_F(BufferPipelineTest, AgcPeakIsPreGainAnEmptyPeriodGives178Point5AndCountsO
 
 // One buffer per row, every channel at threshold 0 (lit) or above its silent level (dark).
 TEST_F(BufferPipelineTest, ChangedPatternsAreWrittenProbedAndSignalled) {
-    const struct {
-        std::uint8_t pattern;
-        bool connected;
-        bool written;
-        bool signal;
-    } rows[] = {{0, true, false, false},  {5, true, true, true},   {5, true, false, false},
-                {64, true, true, true},   {128, true, true, true}, {63, true, true, true},
-                {192, false, true, true}, {0, false, true, false}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(int{row.pattern});
+    // Rows {pattern, connected, written, SignalSeen}.
+    const std::tuple<std::uint8_t, bool, bool, bool> rows[] = {
+        {0, true, false, false},  {5, true, true, true},   {5, true, false, false},
+        {64, true, true, true},   {128, true, true, true}, {63, true, true, true},
+        {192, false, true, true}, {0, false, true, false}};
+    for (const auto& [pattern, connected, written, signal] : rows) {
+        SCOPED_TRACE(int{pattern});
         for (int ch = 0; ch < kChannelCount; ++ch) {
-            state.ChannelThreshold[ch] = (row.pattern >> ch) & 1 ? 0.0f : 0.05f;
+            state.ChannelThreshold[ch] = (pattern >> ch) & 1 ? 0.0f : 0.05f;
         }
-        device.connected = row.connected;
+        device.connected = connected;
         device.calls.clear();
         state.SignalSeen = false;
         runBuffer();
-        EXPECT_EQ(state.SignalSeen, row.signal);
+        EXPECT_EQ(state.SignalSeen, signal);
         using Call = FakeLightDevice::Call;
-        const std::vector<Call> expected = {{Call::kOut, portBytesForPattern(row.pattern)},
+        const std::vector<Call> expected = {{Call::kOut, portBytesForPattern(pattern)},
                                             {Call::kInfra, {}}};
-        EXPECT_EQ(device.calls, row.written ? expected : std::vector<Call>{});
-        if (row.written) {
-            EXPECT_EQ(view.connected, row.connected);
+        EXPECT_EQ(device.calls, written ? expected : std::vector<Call>{});
+        if (written) {
+            EXPECT_EQ(view.connected, connected);
         }
     }
     EXPECT_EQ(view.statusUpdates, 6);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <random>
+#include <tuple>
 
 #include "dsp/GraphGeometry.h"
 #include "dsp/NaturalLog.h"
@@ -62,17 +63,14 @@ TEST(NaturalLog, MatchesStdLog) {
 }
 
 TEST(SpectrumPoint, ScalingReplacesZeroMirrorsNegativesAndCapsOnlyFromAbove) {
-    const struct {
-        float v;
-        bool log;
-        float expected;
-        float tolerance;
-    } cases[] = {{0.0f, true, 0.0f, 0.0f},         {0.0f, false, 1.0f / 70.0f, 0.0f},
-                 {-16256.0f, true, 242.4f, 0.05f}, {16256.0f, false, 232.2f, 0.05f},
-                 {0.001f, true, -172.7f, 0.05f},   {1e6f, true, 255.0f, 0.0f}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.v << (c.log ? " log" : " linear"));
-        EXPECT_NEAR(scalePoint(c.v, c.log), c.expected, c.tolerance);
+    // Rows {value, logarithmic, scaled, tolerance}.
+    const std::tuple<float, bool, float, float> cases[] = {
+        {0.0f, true, 0.0f, 0.0f},         {0.0f, false, 1.0f / 70.0f, 0.0f},
+        {-16256.0f, true, 242.4f, 0.05f}, {16256.0f, false, 232.2f, 0.05f},
+        {0.001f, true, -172.7f, 0.05f},   {1e6f, true, 255.0f, 0.0f}};
+    for (const auto& [v, log, expected, tolerance] : cases) {
+        SCOPED_TRACE(testing::Message() << v << (log ? " log" : " linear"));
+        EXPECT_NEAR(scalePoint(v, log), expected, tolerance);
     }
 }
 

@@ -8,10 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "lights/AbsentBoard.h"
 #include "lights/LightDeviceFactory.h"
 #include "lights/SimulatedBoard.h"
-#include "lights/usb/UsbIoBoard.h"
 
 namespace kalindor {
 namespace {
@@ -27,19 +25,13 @@ std::unique_ptr<LightDevice> make(const char* kind, std::FILE* log = nullptr,
 }
 
 // The USB board goes through the real libusb: on a machine without the board (or without a
-// USB bus) it reads as not connected, never a crash.
-TEST(LightDeviceFactory, EachKindMakesItsBoardAndUnknownKindsNothing) {
-    const auto usb = make("usb");
-    ASSERT_NE(dynamic_cast<UsbIoBoard*>(usb.get()), nullptr);
-    EXPECT_FALSE(probeDevice(*usb));
-    EXPECT_EQ(writePattern(*usb, 255), kNotConnected);
-    EXPECT_NE(dynamic_cast<SimulatedBoard*>(make("sim").get()), nullptr);
-    const auto absent = make("none");
-    ASSERT_NE(dynamic_cast<AbsentBoard*>(absent.get()), nullptr);
-    EXPECT_FALSE(probeDevice(*absent));
-    EXPECT_EQ(writePattern(*absent, 1), kNotConnected);
-    for (const char* kind : {"", "USB", "simulated", "usb "}) {
-        EXPECT_EQ(make(kind), nullptr) << kind;
+// USB bus) it reads as not connected, never a crash. No board is never connected.
+TEST(LightDeviceFactory, TheUsbBoardAndNoBoardReadAsNotConnectedHere) {
+    for (const char* kind : {"usb", "none"}) {
+        SCOPED_TRACE(kind);
+        const auto device = make(kind);
+        EXPECT_FALSE(device == nullptr || probeDevice(*device));
+        EXPECT_EQ(device ? writePattern(*device, 255) : 0, kNotConnected);
     }
 }
 

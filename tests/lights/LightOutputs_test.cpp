@@ -45,22 +45,20 @@ struct Rig {
     explicit Rig(int delayMs) {
         auto owned = std::make_unique<FakeLightDevice>();
         board = owned.get();
-        device = board;
+        LightDevice* device = board;
         if (delayMs >= 0) {
-            auto output = std::make_unique<RecordingOutput>("OLA 1");
-            seen = output.get();
             Outputs others;
-            others.push_back(std::move(output));
+            others.push_back(std::make_unique<RecordingOutput>("OLA 1"));
+            seen = static_cast<RecordingOutput*>(others[0].get());
             layer = std::make_unique<LightOutputs>(std::move(owned), true, std::move(others));
             device = layer.get();
-        } else {
-            alone = std::move(owned);
         }
         if (delayMs > 0) {
             delayed = std::make_unique<DelayedLightDevice>(*layer, timers, delayMs);
             device = delayed.get();
             board->calls.clear();  // the probe that gives the first answer
         }
+        alone = std::move(owned);  // still here when no layer took it
         applyStartupDefaults(state);
         state.EffectIntervalMs = 200;
         engine = std::make_unique<Engine>(state, view, *device, input, timers);
@@ -74,7 +72,6 @@ struct Rig {
     std::unique_ptr<DelayedLightDevice> delayed;
     FakeLightDevice* board = nullptr;
     RecordingOutput* seen = nullptr;
-    LightDevice* device = nullptr;
     std::unique_ptr<Engine> engine;
 };
 

@@ -100,23 +100,20 @@ TEST_F(OutputsDialogTest, OtherOutputsAreKeptAndInvalidInputIsRefused) {
     click("cmdOK");
     EXPECT_EQ(saved(), many);
 
-    const struct {
-        QStringList entries;
-        QString reason;
-    } cases[] = {
+    const std::pair<QStringList, QString> cases[] = {
         {{"txtChip= "}, "Укажите имя микросхемы GPIO"},
         {{"spnLine_5=0"}, "Каналы 1 и 6 подключены к одной линии GPIO 0"},
         {{"txtChip=a:b"}, "не может содержать двоеточие"},
         {{"spnUniverse=2"}, "уже занята другим сохранённым выходом"},
     };
-    for (const auto& refused : cases) {
-        SCOPED_TRACE(refused.entries.join(' ').toStdString());
+    for (const auto& [entries, reason] : cases) {
+        SCOPED_TRACE(entries.join(' ').toStdString());
         QDialog* form7 = open();
-        enter(refused.entries + QStringList{"optUsb=true"});
+        enter(entries + QStringList{"optUsb=true"});
         click("cmdOK");
         EXPECT_TRUE(form7->isVisible());
         EXPECT_TRUE(!rig->dialogs.messages.empty() &&
-                    rig->dialogs.messages.back().text.contains(refused.reason));
+                    rig->dialogs.messages.back().text.contains(reason));
         rig->dialogs.messages.clear();
         EXPECT_EQ(saved(), many);
         form7->reject();
