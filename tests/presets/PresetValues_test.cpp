@@ -94,7 +94,6 @@ TEST(PresetParse, TheFirstFailureNamesItsLineCodeAndReason) {
     // File, failing line, code, text within the reason.
     const std::tuple<std::string, int, int, std::string> cases[] = {
         {"", 1, kPresetPastEndOfFile, "ends"},
-        {defaultsWithLine(0, "", 20), 21, kPresetPastEndOfFile, "ends"},
         {defaultsWithLine(0, "", 32), 33, kPresetPastEndOfFile, "ends"},
         {twoBadLines, 9, kPresetNotNumeric, "\"x\" is not a number"},
         {defaultsWithLine(29, ""), 29, kPresetNotNumeric, "empty"},

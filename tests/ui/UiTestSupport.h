@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <QAbstractButton>
 #include <QAction>
-#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QSlider>
@@ -18,6 +17,7 @@
 #include "core/SharedState.h"
 #include "support/FakeLightDevice.h"
 #include "support/FakeSoundInput.h"
+#include "support/TestFiles.h"
 #include "support/VirtualTimerPort.h"
 #include "ui/Form1.h"
 #include "ui/UserDialogs.h"
@@ -124,11 +124,8 @@ class WindowTest : public ::testing::Test {
 
 // Writes bytes to a file in `dir` and returns its path.
 inline QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
-    QFile file(dir.filePath(name));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        file.write(bytes);
-    }
-    return file.fileName();
+    kalindor::test::writeBytes(dir.filePath(name).toStdString(), bytes.toStdString());
+    return dir.filePath(name);
 }
 
 // A preset with every setting away from its start-up value: scan 70, decay 3, AGC on,
