@@ -60,20 +60,14 @@ TEST(AudioFile, OtherRatesAreResampledAsOneWholeBufferWouldBe) {
     ASSERT_TRUE(loaded) << loaded.error();
     const AudioFile& file = *loaded;
 
+    const auto count = static_cast<long>(frames.size());
     std::vector<float> stored(frames.size());  // as the 16-bit file holds them
+    std::vector<float> whole(frames.size());
     SF_INFO info{};
     SNDFILE* handle = sf_open(folder.path("long.wav").c_str(), SFM_READ, &info);
-    sf_readf_float(handle, stored.data(), static_cast<sf_count_t>(stored.size()));
+    sf_readf_float(handle, stored.data(), count);
     sf_close(handle);
-    std::vector<float> whole(stored.size());
-    SRC_DATA data{stored.data(),
-                  whole.data(),
-                  static_cast<long>(stored.size()),
-                  static_cast<long>(whole.size()),
-                  0,
-                  0,
-                  1,
-                  32000.0 / rate};
+    SRC_DATA data{stored.data(), whole.data(), count, count, 0, 0, 1, 32000.0 / rate};
     ASSERT_EQ(src_simple(&data, SRC_SINC_FASTEST, 1), 0);
     std::vector<std::uint8_t> expected;
     for (long i = 0; i < data.output_frames_gen; ++i) {

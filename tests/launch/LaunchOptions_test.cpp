@@ -36,11 +36,9 @@ TEST(CommandLine, StartAndHideSuffixesBlanksAndShortTexts) {
     };
     for (const auto& [text, FName, path, start, hide] : cases) {
         SCOPED_TRACE("'" + text + "'");
-        const CommandLineRequest request = parseCommandLine(text);
-        EXPECT_EQ(request.FName, FName);
-        EXPECT_EQ(request.path, path);
-        EXPECT_EQ(request.StartRequested, start);
-        EXPECT_EQ(request.HideRequested, hide);
+        const CommandLineRequest r = parseCommandLine(text);
+        EXPECT_EQ(std::tie(r.FName, r.path, r.StartRequested, r.HideRequested),
+                  std::tie(FName, path, start, hide));
     }
 }
 
