@@ -27,14 +27,10 @@ class OutputsDialogTest : public WindowTest {
         for (const QString& entry : entries) {
             auto* control =
                 rig->find<QDialog>("Form7")->findChild<QWidget*>(entry.section('=', 0, 0));
-            const QString value = entry.section('=', 1);
-            if (auto* box = qobject_cast<QSpinBox*>(control)) {
-                box->setValue(value.toInt());
-            } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
-                edit->setText(value);
-            } else {
-                control->setProperty("checked", value == "true");
-            }
+            control->setProperty(qobject_cast<QSpinBox*>(control)    ? "value"
+                                 : qobject_cast<QLineEdit*>(control) ? "text"
+                                                                     : "checked",
+                                 entry.section('=', 1));
         }
     }
     void click(const char* button) const {

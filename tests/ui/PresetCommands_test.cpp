@@ -39,10 +39,9 @@ class PresetCommandsTest : public WindowTest {
 };
 
 TEST_F(PresetCommandsTest, OpenErrorsChangeNoSettingAndKeepTheCaption) {
-    QByteArray outOfRange = unusualPreset();
-    outOfRange.replace(" 70 \r\n", " 300 \r\n");
-    const QString files[] = {dir.filePath("missing.lcf"), writeFile(dir, "text.lcf", "hello\r\n"),
-                             writeFile(dir, "range.lcf", outOfRange), dir.path()};
+    // Each kind of read failure is the preset file tests' concern; here, one missing and one
+    // unreadable file.
+    const QString files[] = {dir.filePath("missing.lcf"), writeFile(dir, "text.lcf", "hello\r\n")};
     rig->find<QSlider>("Slider3_4")->setValue(9);
     rig->dialogs.openPath.clear();  // the user cancels
     rig->trigger("mnuOpen");
