@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <set>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>

@@ -144,23 +144,19 @@ TEST_F(BufferPipelineTest, LinearPolygonRestartsAtThePointAndMarkersPrecedeTheir
         const RecordingView::Line& line = graph[p - 1];
         EXPECT_LE(pipeline.spectrumRaw()[p], 0.0f);
         EXPECT_EQ(pipeline.spectrumHeld()[p], 0.0f);
-        EXPECT_EQ(line.x1, p - 1.0f);
-        EXPECT_EQ(line.y1, static_cast<float>(p));
-        EXPECT_EQ(line.x2, static_cast<float>(p));
+        EXPECT_EQ(std::tuple(line.x1, line.y1, line.x2, line.colour),
+                  std::tuple(p - 1.0f, static_cast<float>(p), static_cast<float>(p), kCyan));
         EXPECT_FLOAT_EQ(line.y2, 255.0f - pipeline.spectrumRaw()[p]);
-        EXPECT_EQ(line.colour, kCyan);
     }
     // Points 20 (channels 1 and 2) take the lower channel's colour; 0 and 300 have no marker.
-    const auto markers = lines(true);
-    const std::pair<float, Rgb> expected[] = {{10.0f, {255, 0, 0}},
-                                              {20.0f, {255, 0, 255}},
-                                              {40.0f, {0, 255, 0}},
-                                              {50.0f, {0, 255, 255}},
-                                              {60.0f, {0, 0, 255}}};
-    ASSERT_EQ(markers.size(), std::size(expected));
-    for (std::size_t i = 0; i < markers.size(); ++i) {
-        EXPECT_EQ(std::make_pair(markers[i].x1, markers[i].colour), expected[i]);
+    std::vector<std::pair<float, Rgb>> markers;
+    for (const RecordingView::Line& line : lines(true)) {
+        markers.emplace_back(line.x1, line.colour);
     }
+    EXPECT_EQ(
+        markers,
+        (std::vector<std::pair<float, Rgb>>{
+            {10, {255, 0, 0}}, {20, {255, 0, 255}}, {40, kGreen}, {50, kCyan}, {60, {0, 0, 255}}}));
     EXPECT_EQ(view.lines[9].x1, 10.0f);  // the marker of point 10, then its graph element
     EXPECT_EQ(view.lines[10].x2, 10.0f);
     state.XScaleLog = true;  // x = 48 ln p

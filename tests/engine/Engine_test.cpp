@@ -53,8 +53,10 @@ class EngineTest : public ::testing::Test {
 };
 
 // Start opens the input, enables Timer1 then Timer2, and probes the device, preparing its ports
-// when it is there; an input that cannot be opened leaves everything as it was.
-TEST_F(EngineTest, StartEnablesTimer1ThenTimer2AndPreparesAConnectedDevice) {
+// when it is there; an input that cannot be opened leaves everything as it was. Stop ends
+// capture in one order, and nothing is processed afterwards. (A lost source goes through the
+// same stop; the window's test sees it.)
+TEST_F(EngineTest, StartPreparesAConnectedDeviceAndStopEndsCaptureInOrder) {
     const std::vector<Call> prepared = {
         {Call::kInfra, {}}, {Call::kDirections, {255, 255, 0, 3}}, {Call::kOut, {0, 0, 0, 3}}};
     const std::tuple<bool, std::string, std::vector<Call>> cases[] = {
@@ -64,6 +66,7 @@ TEST_F(EngineTest, StartEnablesTimer1ThenTimer2AndPreparesAConnectedDevice) {
         device = FakeLightDevice{};
         device.connected = connected;
         input.openFailure = failure.empty() ? std::nullopt : std::optional(failure);
+        feed(test::silenceBuffer());
         log.clear();
         const auto started = engine.start();
         EXPECT_EQ(started ? "" : started.error(), failure);
@@ -71,23 +74,15 @@ TEST_F(EngineTest, StartEnablesTimer1ThenTimer2AndPreparesAConnectedDevice) {
         EXPECT_EQ(log, (failure.empty() ? Log{"Timer1 on", "Timer2 on"} : Log{}));
         EXPECT_EQ(device.calls, calls);
         EXPECT_EQ(view.connected, connected);
+        timers.advance(500);
+        log.clear();
         engine.stop();
+        EXPECT_EQ(log, (Log{"Timer1 off", "Timer2 off", "Timer3 off", "input closed"}));
+        EXPECT_FALSE(engine.inputOpen());
+        const int clears = view.clears;
+        timers.advance(5000);
+        EXPECT_EQ(view.clears, clears);
     }
-}
-
-// Stop ends capture in this order, and nothing is processed afterwards. (A lost source goes
-// through the same stop; the window's test sees it.)
-TEST_F(EngineTest, StopEndsCaptureInOrder) {
-    feed(test::silenceBuffer());
-    EXPECT_TRUE(engine.start());
-    timers.advance(500);
-    log.clear();
-    engine.stop();
-    EXPECT_EQ(log, (Log{"Timer1 off", "Timer2 off", "Timer3 off", "input closed"}));
-    EXPECT_FALSE(engine.inputOpen());
-    const int clears = view.clears;
-    timers.advance(5000);
-    EXPECT_EQ(view.clears, clears);
 }
 
 // Setting an interval restarts a timer's period: controls that re-apply unchanged periods

@@ -11,7 +11,6 @@
 #include <QTemporaryDir>
 #include <memory>
 #include <ostream>
-#include <string>
 #include <vector>
 
 #include "core/SharedState.h"
@@ -87,12 +86,12 @@ struct WindowRig {
         }
         return shown;
     }
-    // The entries of `expected` that controls(dialog) does not show.
-    QStringList missing(const QStringList& expected, const QString& dialog = {}) const {
+    // Fails the test, naming them, when controls(dialog) does not show all of `expected`.
+    void expectShown(const QStringList& expected, const QString& dialog = {}) const {
         const QStringList shown = controls(dialog);
         QStringList absent = expected;
         absent.removeIf([&](const QString& entry) { return shown.contains(entry); });
-        return absent;
+        EXPECT_EQ(absent, QStringList()) << "not shown";
     }
     // Moves sliders, each given as "name=position", in the window or in the dialog named.
     void set(const QStringList& positions, const QString& dialog = {}) const {
