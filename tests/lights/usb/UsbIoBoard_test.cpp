@@ -46,11 +46,9 @@ struct BoardRig {
 TEST(UsbIoBoardProtocol, RequestsCarryThePortsInValueAndIndex) {
     BoardRig rig;
     rig.usb->answerByte = 0x5A;
-    std::int32_t code = -1;
-    std::int32_t count = -1;
+    std::int32_t code = -1, count = -1;
     EXPECT_EQ(rig.board->DoGetInfraCode(code, 0, count), 0);
-    EXPECT_EQ(code, 0x5A);
-    EXPECT_EQ(count, 1);
+    EXPECT_EQ(std::pair(code, count), std::pair(0x5A, 1));
     EXPECT_EQ(rig.directions(), 0);
     EXPECT_EQ(rig.board->DoSetOutDataPorts(0x12, 0x34, 0x56, 0x05), 0);
     EXPECT_EQ(rig.write(255), 0);  // channels 0..5 on PC0..PC5, channels 6 and 7 on PB2, PB3
@@ -72,8 +70,7 @@ TEST(UsbIoBoardHotPlug, FailuresReleaseTheBoardAndItIsOpenedAgainAfterHalfASecon
         BoardRig rig;
         EXPECT_EQ(rig.write(1), 0);
         rig.usb->defaultReply = reply;
-        std::int32_t code = 0;
-        std::int32_t count = 7;
+        std::int32_t code = 0, count = 7;
         EXPECT_EQ(rig.board->DoGetInfraCode(code, 0, count), kNotConnected);
         EXPECT_EQ(count, 0);
         EXPECT_EQ(rig.usb->closes, 1);
