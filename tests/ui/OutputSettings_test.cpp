@@ -1,8 +1,6 @@
 #include <QApplication>
 #include <QDialog>
-#include <QLineEdit>
 #include <QSettings>
-#include <QSpinBox>
 #include <tuple>
 #include <utility>
 
@@ -21,20 +19,6 @@ class OutputsDialogTest : public WindowTest {
     QDialog* open() const {
         rig->trigger("mnuOutputs");
         return rig->find<QDialog>("Form7");
-    }
-    // Fills Form7's controls, each given as "name=value" (a number, a text or a check mark).
-    void enter(const QStringList& entries) const {
-        for (const QString& entry : entries) {
-            auto* control =
-                rig->find<QDialog>("Form7")->findChild<QWidget*>(entry.section('=', 0, 0));
-            control->setProperty(qobject_cast<QSpinBox*>(control)    ? "value"
-                                 : qobject_cast<QLineEdit*>(control) ? "text"
-                                                                     : "checked",
-                                 entry.section('=', 1));
-        }
-    }
-    void click(const char* button) const {
-        rig->find<QDialog>("Form7")->findChild<QAbstractButton*>(button)->click();
     }
     // What the next start reads.
     OutputChoices saved() const { return loadOutputChoices(QSettings(path, QSettings::IniFormat)); }
@@ -61,8 +45,8 @@ TEST_F(OutputsDialogTest, OkKeepsTheOutputsAndReopeningShowsThem) {
                               "spnLine_1=6",      "spnLine_2=5",       "spnLine_3=4",
                               "spnLine_4=3",      "spnLine_5=2",       "spnLine_6=1",
                               "spnLine_7=0",      "chkActiveLow=true", "spnDelay=250"};
-    enter(entered);
-    click("cmdOK");
+    rig->set(entered, "Form7");
+    rig->click("cmdOK");
     EXPECT_FALSE(form7->isVisible());
     EXPECT_EQ(QSettings(path, QSettings::IniFormat).value("outputs/devices").toStringList(),
               QStringList({"sim", "ola:3:505", "gpio:gpiochip1:7,6,5,4,3,2,1,0:active-low"}));
@@ -72,8 +56,8 @@ TEST_F(OutputsDialogTest, OkKeepsTheOutputsAndReopeningShowsThem) {
 
     open();
     rig->expectShown(entered, "Form7");
-    enter({"optNone=true", "fraOla=false", "spnDelay=999"});
-    click("cmdCancel");
+    rig->set({"optNone=true", "fraOla=false", "spnDelay=999"}, "Form7");
+    rig->click("cmdCancel");
     EXPECT_FALSE(form7->isVisible());
     EXPECT_EQ(saved(), expected);
     open();
@@ -91,7 +75,7 @@ TEST_F(OutputsDialogTest, OtherOutputsAreKeptAndInvalidInputIsRefused) {
     saveOutputChoices(settings, many);
     open();
     rig->expectShown({"optNone=true", "spnUniverse=1", "txtChip=a", "spnLine_7=7"}, "Form7");
-    click("cmdOK");
+    rig->click("cmdOK");
     EXPECT_EQ(saved(), many);
 
     const std::pair<QStringList, QString> cases[] = {
@@ -103,8 +87,8 @@ TEST_F(OutputsDialogTest, OtherOutputsAreKeptAndInvalidInputIsRefused) {
     for (const auto& [entries, reason] : cases) {
         SCOPED_TRACE(entries.join(' ').toStdString());
         QDialog* form7 = open();
-        enter(entries + QStringList{"optUsb=true"});
-        click("cmdOK");
+        rig->set(entries + QStringList{"optUsb=true"}, "Form7");
+        rig->click("cmdOK");
         EXPECT_TRUE(form7->isVisible());
         EXPECT_TRUE(!rig->dialogs.messages.empty() &&
                     rig->dialogs.messages.back().text.contains(reason));

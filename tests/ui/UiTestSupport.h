@@ -93,12 +93,16 @@ struct WindowRig {
         absent.removeIf([&](const QString& entry) { return shown.contains(entry); });
         EXPECT_EQ(absent, QStringList()) << "not shown";
     }
-    // Moves sliders, each given as "name=position", in the window or in the dialog named.
-    void set(const QStringList& positions, const QString& dialog = {}) const {
+    // Sets controls, each given as "name=value" (a slider's or spin box's position, a check
+    // mark, a text), in the window or in the dialog named.
+    void set(const QStringList& entries, const QString& dialog = {}) const {
         const QObject* root = dialog.isEmpty() ? &window : find(dialog);
-        for (const QString& entry : positions) {
-            root->findChild<QSlider*>(entry.section('=', 0, 0))
-                ->setValue(entry.section('=', 1).toInt());
+        for (const QString& entry : entries) {
+            QObject* control = root->findChild<QWidget*>(entry.section('=', 0, 0));
+            control->setProperty(control->property("checkable").toBool() ? "checked"
+                                 : control->property("value").isValid()  ? "value"
+                                                                         : "text",
+                                 entry.section('=', 1));
         }
     }
     void trigger(const QString& action) const { find<QAction>(action)->trigger(); }
