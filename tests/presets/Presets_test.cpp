@@ -213,8 +213,7 @@ TEST_F(PresetFileTest, FailedLoadsChangeNoSettingAndSayWhy) {
         SharedState state = defaultState();
         const auto loaded = loadPreset(path, state);
         const PresetError error = loaded ? PresetError{-1, 0, "loaded"} : loaded.error();
-        EXPECT_EQ(error.line, line) << error.describe();
-        EXPECT_EQ(error.code, code) << error.describe();
+        EXPECT_EQ(std::pair(error.line, error.code), std::pair(line, code)) << error.describe();
         EXPECT_EQ(state, defaultState());
     }
 }

@@ -17,13 +17,6 @@ const QString kCaptureError = QStringLiteral(
     "Невозможно открыть устройство ввода звука.\r\n"
     "Возможно оно занято или используется другим приложением.");
 
-QColor lamp(const WindowRig& rig, int ch) {
-    return rig.find<QWidget>(QStringLiteral("Picture2_%1").arg(ch))->palette().window().color();
-}
-int bar(const WindowRig& rig, int ch) {
-    return rig.find<LevelBar>(QStringLiteral("ProgressBar1_%1").arg(ch))->value();
-}
-
 using Form1Test = WindowTest;
 
 // The defaults, byte-exact texts (Label3 starts with a Latin C) and the design sizes. (The
@@ -178,8 +171,10 @@ TEST_F(Form1Test, OneToneBufferIsDrawnOnce) {
     const int level = int(std::lround(std::log(128.0 * 127.0) * 25.0));
     for (int ch = 0; ch < kChannelCount; ++ch) {
         SCOPED_TRACE(ch);
-        EXPECT_EQ(lamp(*rig, ch), ch == 3 ? QColor(255, 255, 0) : QColor(Qt::black));
-        EXPECT_EQ(bar(*rig, ch), ch == 3 ? level : 0);
+        const QString n = QString::number(ch);
+        EXPECT_EQ(rig->find<QWidget>("Picture2_" + n)->palette().window().color(),
+                  ch == 3 ? QColor(255, 255, 0) : QColor(Qt::black));
+        EXPECT_EQ(rig->find<LevelBar>("ProgressBar1_" + n)->value(), ch == 3 ? level : 0);
     }
     // Channel 3's green marker at x = ln(16) * 48, near the top of the graph.
     EXPECT_EQ(graph->shownImage().pixelColor(int(std::log(16.0) * 48.0), 2), QColor(0, 255, 0));
