@@ -136,16 +136,24 @@ TEST_F(CommandsTest, PresetDefaultsWritesTheStartUpPresetAndShowExplainsIt) {
         "32  5000  AGC speed (points between updates)\n33  888  legacy port address\n");
 }
 
-// kalindor-cli run with a recording played in real time and the simulated board, whose log on
-// stdout shows what the lights did: a 1001 Hz burst lights channel 3 (start-up point 16); a
-// second after it the automaton takes over with running fire (100 ms steps); the run ends
-// with the recording (3.6 s), well before --for.
+// kalindor-cli run with a recording played in real time, the simulated board (its log on
+// stdout shows what the lights did, each write the light delay late) and an OLA universe whose
+// daemon does not answer (reported once while the run goes on): a 1001 Hz burst lights
+// channel 3 (start-up point 16); a second after it the automaton takes over with running fire
+// (100 ms steps); the run ends with the recording (3.6 s), well before --for.
 TEST_F(CommandsTest, RunPlaysARecordingThenTheAutomatonAndEndsWithIt) {
     const std::string recording =
         file("tone.u8", test::toneU8(1001, 0.6, 100) + test::silenceU8(3.0));
     const test::CliResult result =
-        run({"run", "--device", "sim", "--effect-speed", "1", "--input", recording, "--for", "8"});
-    EXPECT_EQ(result.status, 0) << result.err;
+        run({"run", "--device", "sim", "--device", "ola:7", "--ola-port", "1", "--light-delay",
+             "300", "--effect-speed", "1", "--input", recording, "--for", "8"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "kalindor-cli: run: OLA 7: not connected\n");
+    const auto writes = test::linesOf(result.out);
+    ASSERT_GE(writes.size(), 2u) << result.out;
+    EXPECT_GE(std::stoi(writes[0]), 300) << result.out;
+    EXPECT_EQ(writes[0].substr(writes[0].find(' ')), " 0 0 0 3");  // the port set-up
+    EXPECT_EQ(writes[1].substr(writes[1].find(' ')), " 0 8 0 3");  // the tone on channel 3
     std::vector<int> positions;  // of the single lit channel, from the burst on
     std::istringstream log(result.out);
     int lastMs = 0;
@@ -166,21 +174,6 @@ TEST_F(CommandsTest, RunPlaysARecordingThenTheAutomatonAndEndsWithIt) {
                                " run --device none --loop --input " + recording + " --for 2500000")
                                   .c_str())),
               124);
-}
-
-// Several outputs at once: every board write comes the light delay late, and an OLA universe
-// whose daemon does not answer is reported once while the run goes on.
-TEST_F(CommandsTest, RunDrivesSeveralOutputsWithTheLightDelay) {
-    const test::CliResult result = run(
-        {"run", "--device", "sim", "--device", "ola:7", "--ola-port", "1", "--light-delay", "300",
-         "--input", file("tone.u8", test::toneU8(1001, 0.3, 100) + test::silenceU8(1.7))});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.err, "kalindor-cli: run: OLA 7: not connected\n");
-    const auto writes = test::linesOf(result.out);
-    ASSERT_GE(writes.size(), 2u) << result.out;
-    EXPECT_GE(std::stoi(writes[0]), 300) << result.out;
-    EXPECT_EQ(writes[0].substr(writes[0].find(' ')), " 0 0 0 3");  // the port set-up
-    EXPECT_EQ(writes[1].substr(writes[1].find(' ')), " 0 8 0 3");  // the tone on channel 3
 }
 
 // Failures print nothing on stdout and one stderr line: 1 for a file that cannot be read or
