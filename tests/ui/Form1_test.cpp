@@ -13,10 +13,6 @@
 namespace kalindor::ui::test {
 namespace {
 
-const QString kCaptureError = QStringLiteral(
-    "Невозможно открыть устройство ввода звука.\r\n"
-    "Возможно оно занято или используется другим приложением.");
-
 using Form1Test = WindowTest;
 
 // The defaults, byte-exact texts (Label3 starts with a Latin C) and the design sizes. (The
@@ -153,7 +149,9 @@ TEST_F(Form1Test, StartStopCaptionsAndAFailingInput) {
     rig->timers.advance(6000);
     ASSERT_EQ(rig->dialogs.messages.size(), 3u);
     for (const auto& message : rig->dialogs.messages) {
-        EXPECT_EQ(message.text + "|" + message.title, kCaptureError + "|Ошибка в КАЛИНДОР");
+        EXPECT_EQ(message.text + "|" + message.title,
+                  "Невозможно открыть устройство ввода звука.\r\n"
+                  "Возможно оно занято или используется другим приложением.|Ошибка в КАЛИНДОР");
         EXPECT_TRUE(message.icon == UserDialogs::Icon::kCritical);
     }
     rig->expectShown({"Command1=Старт"});
@@ -270,8 +268,8 @@ TEST_F(PresetCommandsTest, OpenAppliesThePresetAndResetRestoresTheDefaultsItOwns
     rig->dialogs.answerYes = false;
     rig->trigger("mnuReset");
     ASSERT_EQ(rig->dialogs.questions.size(), 1u);
-    EXPECT_EQ(rig->dialogs.questions[0].text, "Вы действительно хотите сбросить установки?");
-    EXPECT_EQ(rig->dialogs.questions[0].title, QStringLiteral("Сброс настроек"));
+    EXPECT_EQ(rig->dialogs.questions[0].text + "|" + rig->dialogs.questions[0].title,
+              "Вы действительно хотите сбросить установки?|Сброс настроек");
     EXPECT_EQ(rig->controls(), loaded);
 
     rig->dialogs.answerYes = true;
@@ -281,12 +279,11 @@ TEST_F(PresetCommandsTest, OpenAppliesThePresetAndResetRestoresTheDefaultsItOwns
     fresh.find<QSlider>("Slider1")->setValue(70);
     fresh.click("Check1");
     EXPECT_EQ(rig->controls(), fresh.controls());
-    for (int ch = 0; ch < kChannelCount; ++ch) {
-        EXPECT_EQ(rig->state.ChannelFrequency[ch], (ch + 1) * (ch + 1));
-    }
-    EXPECT_EQ(rig->state.AgcSpeed, 5000);
-    EXPECT_EQ(rig->state.PortAddress, 888);
-    EXPECT_EQ(rig->state.NoiseFilterPosition, 80);
+    EXPECT_EQ(rig->state.ChannelFrequency,
+              (std::array<std::int16_t, kChannelCount>{1, 4, 9, 16, 25, 36, 49, 64}));
+    EXPECT_EQ(
+        std::tuple(rig->state.AgcSpeed, rig->state.PortAddress, rig->state.NoiseFilterPosition),
+        std::tuple(5000, 888, 80));
     EXPECT_EQ(rig->window.windowTitle(), "КАЛИНДОР " + unusual);
 }
 
