@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <functional>
+#include <future>
 #include <set>
 #include <string>
 #include <thread>
@@ -42,17 +42,11 @@ class OlaRunTest : public ::testing::Test {
                             const std::function<void(const Slots&)>& during = {}) {
         const std::string recording = folder.path("sound.u8");
         test::writeBytes(recording, sound);
-        const std::string olaPort = std::to_string(port);
-        std::vector<std::string> args{"run",       "--input", recording,    "--device", "ola:1",
-                                      "--effects", "off",     "--ola-port", olaPort};
-        args.insert(args.end(), extra.begin(), extra.end());
-        std::atomic<bool> done = false;
-        std::thread cli([&] {
-            result = test::runCli(args, folder.root());
-            done = true;
-        });
+        extra.insert(extra.begin(), {"run", "--input", recording, "--device", "ola:1", "--effects",
+                                     "off", "--ola-port", std::to_string(port)});
+        auto cli = std::async(std::launch::async, test::runCli, extra, folder.root());
         std::vector<Slots> seen;
-        while (!done) {
+        while (cli.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready) {
             if (auto slots = olad.fetch(OlaDaemon::kUniverse)) {
                 slots->resize(8);
                 if (seen.empty() || seen.back() != *slots) {
@@ -62,9 +56,8 @@ class OlaRunTest : public ::testing::Test {
                     during(*slots);
                 }
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
-        cli.join();
+        result = cli.get();
         return seen;
     }
 
