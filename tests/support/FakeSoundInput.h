@@ -7,14 +7,13 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "core/SoundInput.h"
 
 namespace kalindor::test {
 
-// A sound input that records what it was asked to do and hands out the buffers a test gives
-// it, one per successful takeBuffer, in order.
+// A sound input that hands out the buffers a test gives it, one per successful takeBuffer, in
+// order, and answers as the test sets.
 class FakeSoundInput final : public SoundInput {
   public:
     using Buffer = std::array<std::uint8_t, kBufferSamples>;
@@ -62,14 +61,11 @@ class FakeSoundInput final : public SoundInput {
     std::uint64_t captured = 0;
     std::deque<Buffer> pending;
 
-    // What the fake was asked; onCall also hears every call as it happens, to interleave it
-    // with other recordings.
-    std::vector<Call> calls;
+    // Hears every call as it happens, to interleave it with other recordings.
     std::function<void(Call)> onCall;
 
   private:
     void record(Call call) {
-        calls.push_back(call);
         if (onCall) {
             onCall(call);
         }

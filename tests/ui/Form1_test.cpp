@@ -31,7 +31,7 @@ TEST_F(Form1Test, StartupShowsTheDefaultsAtTheirDesignPlaces) {
     rig->expectShown(shown);
     EXPECT_EQ(rig->find<QAbstractButton>("Check1")->text(), "Авторегулировка      уровня");
     EXPECT_FALSE(rig->timer(1).enabled());
-    EXPECT_TRUE(rig->input.calls.empty());
+    EXPECT_FALSE(rig->input.isOpen());
 
     EXPECT_EQ(rig->window.centralWidget()->size(), QSize(623, 376));
     const QSize size = rig->window.size();
