@@ -20,12 +20,9 @@ using test::FakeSoundInput;
 // Capture with its tick timer on a virtual clock, recording every processed buffer as
 // "<first sample>@<ms>" and every loss reported.
 struct CaptureRig {
-    CaptureRig() {
-        capture.setSourceLostHandler(
-            [this](const std::string& detail) { losses.push_back(detail); });
-    }
     // Opens the input and drives the capture tick from a periodic timer, as Timer1 does.
     void startTicking(int periodMs) {
+        capture.setSourceLostHandler([this](const std::string& text) { losses.push_back(text); });
         EXPECT_TRUE(capture.open().has_value());
         tick = timers.createTimer([this] { capture.CaptureTick(); });
         tick->setInterval(periodMs);

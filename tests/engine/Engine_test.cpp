@@ -31,11 +31,7 @@ class EngineTest : public ::testing::Test {
                 log.push_back("Timer" + std::to_string(creation + 1) + (enabled ? " on" : " off"));
             }
         };
-        input.onCall = [this](FakeSoundInput::Call call) {
-            if (call == FakeSoundInput::Call::kClose) {
-                log.push_back("input closed");
-            }
-        };
+        input.onClose = [this] { log.push_back("input closed"); };
         applyStartupDefaults(state);
         engine.applyTimerPeriods();
     }

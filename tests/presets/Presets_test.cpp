@@ -159,25 +159,22 @@ SharedState changedState() {
 
 class PresetFileTest : public ::testing::Test {
   protected:
-    std::string pathOf(const std::string& name) const { return folder_.path(name); }
-    std::set<std::string> entries() const { return folder_.entries(); }
-
     test::TempFolder folder_;
 };
 
 // The save goes through a temporary file renamed over the target: the target keeps its
 // permissions, a symbolic link stays a link to the replaced file, and no temporary is left.
 TEST_F(PresetFileTest, SaveThenLoadGivesBackEverySettingKeepingPermissionsAndLinks) {
-    const std::string path = pathOf("keep.lcf");
+    const std::string path = folder_.path("keep.lcf");
     writeBytes(path, std::string(5000, 'x'));
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
-    fs::create_symlink(path, pathOf("link.lcf"));
-    ASSERT_TRUE(savePreset(pathOf("link.lcf"), changedState()));
-    EXPECT_TRUE(fs::is_symlink(pathOf("link.lcf")));
+    fs::create_symlink(path, folder_.path("link.lcf"));
+    ASSERT_TRUE(savePreset(folder_.path("link.lcf"), changedState()));
+    EXPECT_TRUE(fs::is_symlink(folder_.path("link.lcf")));
     EXPECT_EQ(readBytes(path), changedBytes());
     EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    EXPECT_EQ(entries(), (std::set<std::string>{"keep.lcf", "link.lcf"}));
+    EXPECT_EQ(folder_.entries(), (std::set<std::string>{"keep.lcf", "link.lcf"}));
 
     SharedState loaded = defaultState();
     EXPECT_TRUE(loadPreset(path, loaded));
@@ -194,18 +191,18 @@ TEST_F(PresetFileTest, SaveThenLoadGivesBackEverySettingKeepingPermissionsAndLin
 // has, so a reader that applied items one by one would be seen. (What the parser refuses is
 // checked on texts by the preset values' tests.)
 TEST_F(PresetFileTest, FailedLoadsChangeNoSettingAndSayWhy) {
-    writeBytes(pathOf("x.lcf"), changedBytes());
+    writeBytes(folder_.path("x.lcf"), changedBytes());
     std::string shortFile = changedBytes();
     shortFile.resize(shortFile.find(" 205 \r\n"));  // the first 20 lines
-    writeBytes(pathOf("short.lcf"), shortFile);
-    fs::create_directory(pathOf("folder.lcf"));
+    writeBytes(folder_.path("short.lcf"), shortFile);
+    fs::create_directory(folder_.path("folder.lcf"));
     // Path, failing line (0: not tied to a line), code.
     const std::tuple<std::string, int, int> cases[] = {
-        {pathOf("short.lcf"), 21, kPresetPastEndOfFile},
-        {pathOf("absent.lcf"), 0, kPresetFileNotFound},
-        {pathOf("x.lcf "), 0, kPresetFileNotFound},  // opened as given, not trimmed
-        {pathOf("x.lcf/y.lcf"), 0, kPresetPathNotFound},
-        {pathOf("folder.lcf"), 0, kPresetAccessError},
+        {folder_.path("short.lcf"), 21, kPresetPastEndOfFile},
+        {folder_.path("absent.lcf"), 0, kPresetFileNotFound},
+        {folder_.path("x.lcf "), 0, kPresetFileNotFound},  // opened as given, not trimmed
+        {folder_.path("x.lcf/y.lcf"), 0, kPresetPathNotFound},
+        {folder_.path("folder.lcf"), 0, kPresetAccessError},
         {"", 0, kPresetFileNotFound},
     };
     for (const auto& [path, line, code] : cases) {
@@ -222,11 +219,11 @@ TEST_F(PresetFileTest, FailedLoadsChangeNoSettingAndSayWhy) {
 // the file's place, a missing folder, no name, a file size limit; then, on a small tmpfs, a full
 // disk and a file system turned read-only.
 TEST_F(PresetFileTest, FailedSavesKeepTheOldPresetAndLeaveNothingBehind) {
-    fs::create_directory(pathOf("taken.lcf"));
-    writeBytes(pathOf("taken.lcf/inside"), "keep");
+    fs::create_directory(folder_.path("taken.lcf"));
+    writeBytes(folder_.path("taken.lcf/inside"), "keep");
     const std::pair<std::string, int> cases[] = {
-        {pathOf("taken.lcf"), kPresetAccessError},
-        {pathOf("missing/new.lcf"), kPresetPathNotFound},
+        {folder_.path("taken.lcf"), kPresetAccessError},
+        {folder_.path("missing/new.lcf"), kPresetPathNotFound},
         {folder_.root().string() + "/", kPresetAccessError},
         {"", kPresetPathNotFound},
     };
@@ -241,11 +238,11 @@ TEST_F(PresetFileTest, FailedSavesKeepTheOldPresetAndLeaveNothingBehind) {
     limit.rlim_cur = 40;
     std::signal(SIGXFSZ, SIG_IGN);
     ::setrlimit(RLIMIT_FSIZE, &limit);
-    const auto limited = savePreset(pathOf("limited.lcf"), changedState());
+    const auto limited = savePreset(folder_.path("limited.lcf"), changedState());
     ::setrlimit(RLIMIT_FSIZE, &unlimited);
     EXPECT_EQ(limited ? 0 : limited.error().code, kPresetDiskFull);
-    EXPECT_EQ(readBytes(pathOf("taken.lcf/inside")), "keep");
-    EXPECT_EQ(entries(), (std::set<std::string>{"taken.lcf"}));
+    EXPECT_EQ(readBytes(folder_.path("taken.lcf/inside")), "keep");
+    EXPECT_EQ(folder_.entries(), (std::set<std::string>{"taken.lcf"}));
 
     const fs::path disk = folder_.root() / "disk";
     fs::create_directory(disk);

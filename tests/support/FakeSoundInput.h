@@ -17,10 +17,8 @@ namespace kalindor::test {
 class FakeSoundInput final : public SoundInput {
   public:
     using Buffer = std::array<std::uint8_t, kBufferSamples>;
-    enum class Call { kOpen, kClose, kTake };
 
     Expected<void> open() override {
-        record(Call::kOpen);
         if (openFailure) {
             return unexpected(*openFailure);
         }
@@ -28,13 +26,14 @@ class FakeSoundInput final : public SoundInput {
         return {};
     }
     void close() override {
-        record(Call::kClose);
         open_ = false;
+        if (onClose) {
+            onClose();
+        }
     }
     bool isOpen() const override { return open_; }
     // Each successful take also counts kBufferSamples more samples captured.
     bool takeBuffer(std::uint8_t* out) override {
-        record(Call::kTake);
         if (!open_ || pending.empty()) {
             return false;
         }
@@ -61,15 +60,9 @@ class FakeSoundInput final : public SoundInput {
     std::uint64_t captured = 0;
     std::deque<Buffer> pending;
 
-    // Hears every call as it happens, to interleave it with other recordings.
-    std::function<void(Call)> onCall;
+    std::function<void()> onClose;  // told of each close as it happens
 
   private:
-    void record(Call call) {
-        if (onCall) {
-            onCall(call);
-        }
-    }
     bool open_ = false;
 };
 
