@@ -24,12 +24,10 @@ using Log = std::vector<std::string>;
 
 class EngineTest : public ::testing::Test {
   protected:
-    // The engine creates Timer1, Timer2, Timer3 and then the capture's wait timer (not logged).
+    // The engine creates Timer1, Timer2, Timer3 and then the capture's wait timer (Timer4 here).
     EngineTest() : engine(state, view, device, input, timers) {
         timers.onSetEnabled = [this](int creation, bool enabled) {
-            if (creation < 3) {
-                log.push_back("Timer" + std::to_string(creation + 1) + (enabled ? " on" : " off"));
-            }
+            log.push_back("Timer" + std::to_string(creation + 1) + (enabled ? " on" : " off"));
         };
         input.onClose = [this] { log.push_back("input closed"); };
         applyStartupDefaults(state);
@@ -73,7 +71,8 @@ TEST_F(EngineTest, StartPreparesAConnectedDeviceAndStopEndsCaptureInOrder) {
         timers.advance(500);
         log.clear();
         engine.stop();
-        EXPECT_EQ(log, (Log{"Timer1 off", "Timer2 off", "Timer3 off", "input closed"}));
+        EXPECT_EQ(log,
+                  (Log{"Timer1 off", "Timer2 off", "Timer3 off", "Timer4 off", "input closed"}));
         EXPECT_FALSE(engine.inputOpen());
         const int clears = view.clears;
         timers.advance(5000);
