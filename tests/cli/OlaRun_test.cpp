@@ -89,8 +89,7 @@ TEST_F(OlaRunTest, BurstsLightExactlyTheirChannelsSlots) {
             }
         }
         EXPECT_EQ(lit, (std::set<int>{2, 4, 6}));
-        ASSERT_FALSE(seen.empty());
-        EXPECT_EQ(seen.back(), Slots(8, 0));
+        EXPECT_EQ(seen.empty() ? Slots{} : seen.back(), Slots(8, 0));
     }
 }
 
