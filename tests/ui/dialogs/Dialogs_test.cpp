@@ -55,7 +55,7 @@ TEST_F(DialogsTest, SettingsDialogsShowTheStateAndMoveIt) {
     EXPECT_FALSE(dialog("Form2")->isVisible() || dialog("Form4")->isVisible() ||
                  dialog("Form5")->isVisible());
     rig->state.ChannelFrequency[5] = 200;
-    rig->state.NoiseFilterLevel = 25.5f;
+    rig->state.NoiseFilterLevel = 122.4f;  // position 52's level: 100 - 122.4f / 2.55 = 51.9999994
     for (const std::int16_t speed : {9000, 20000, -5}) {
         rig->state.AgcSpeed = speed;
         rig->trigger("mnuARUSpeed");
@@ -68,7 +68,7 @@ TEST_F(DialogsTest, SettingsDialogsShowTheStateAndMoveIt) {
     rig->trigger("mnuNoiseFilter");
     EXPECT_EQ(dialog("Form2"), form2);
     rig->expectShown({"Slider1_5=200", "Label2_5=12500 Гц"}, "Form2");
-    rig->expectShown({"Slider1_0=90", "Label1_0=10%"}, "Form4");
+    rig->expectShown({"Slider1_0=52", "Label1_0=48%"}, "Form4");
 
     // While shown, they follow a reset and a preset load.
     rig->set({"Slider1_1=77"}, "Form2");
