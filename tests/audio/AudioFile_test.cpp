@@ -35,11 +35,11 @@ TEST(AudioFile, FilesAtTheCaptureRateConvertSampleBySample) {
     test::writeWav(folder.path("stereo.wav"), frames, 2, 32000);
     const auto loaded = loadAudioFile(folder.path("stereo.wav"));
     ASSERT_TRUE(loaded) << loaded.error();
-    const AudioFile& file = *loaded;
-    ASSERT_EQ(file.samples.size(), 1000u);
+    ASSERT_EQ(loaded->samples.size(), 1000u);
     for (std::size_t i = 0; i < 1000; ++i) {
         // 16-bit storage moves a value by at most 1/32768, under a quarter of one 8-bit step.
-        EXPECT_NEAR(file.samples[i], 128.0 + 127.0 * (frames[2 * i] + frames[2 * i + 1]) / 2, 0.6)
+        EXPECT_NEAR(loaded->samples[i], 128.0 + 127.0 * (frames[2 * i] + frames[2 * i + 1]) / 2,
+                    0.6)
             << i;
     }
 }
@@ -58,28 +58,21 @@ TEST(AudioFile, OtherRatesAreResampledAsOneWholeBufferWouldBe) {
     test::writeWav(folder.path("long.wav"), frames, 1, rate);
     const auto loaded = loadAudioFile(folder.path("long.wav"));
     ASSERT_TRUE(loaded) << loaded.error();
-    const AudioFile& file = *loaded;
 
+    const auto count = static_cast<long>(frames.size());
     std::vector<float> stored(frames.size());  // as the 16-bit file holds them
+    std::vector<float> whole(frames.size());
     SF_INFO info{};
     SNDFILE* handle = sf_open(folder.path("long.wav").c_str(), SFM_READ, &info);
-    sf_readf_float(handle, stored.data(), static_cast<sf_count_t>(stored.size()));
+    sf_readf_float(handle, stored.data(), count);
     sf_close(handle);
-    std::vector<float> whole(stored.size());
-    SRC_DATA data{stored.data(),
-                  whole.data(),
-                  static_cast<long>(stored.size()),
-                  static_cast<long>(whole.size()),
-                  0,
-                  0,
-                  1,
-                  32000.0 / rate};
+    SRC_DATA data{stored.data(), whole.data(), count, count, 0, 0, 1, 32000.0 / rate};
     ASSERT_EQ(src_simple(&data, SRC_SINC_FASTEST, 1), 0);
     std::vector<std::uint8_t> expected;
     for (long i = 0; i < data.output_frames_gen; ++i) {
         expected.push_back(toCaptureSample(whole[static_cast<std::size_t>(i)]));
     }
-    EXPECT_EQ(file.samples, expected);
+    EXPECT_EQ(loaded->samples, expected);
 }
 
 }  // namespace

@@ -58,10 +58,7 @@ std::vector<std::pair<std::int64_t, int>> readSimLog(const std::string& path) {
     std::vector<std::pair<std::int64_t, int>> writes;
     std::istringstream lines(readBytes(path));
     std::int64_t ms = 0;
-    int first = 0;
-    int second = 0;
-    int unused = 0;
-    while (lines >> ms >> first >> second >> unused >> unused) {
+    for (int first, second, unused; lines >> ms >> first >> second >> unused >> unused;) {
         writes.emplace_back(ms, ((first >> 2) << 6) | second);
     }
     return writes;

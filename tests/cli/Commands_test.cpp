@@ -9,6 +9,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/TestFiles.h"
@@ -45,16 +46,6 @@ std::string recording(std::size_t stride) {
     return bytes;
 }
 
-std::string presetText(const std::vector<int>& lines) {
-    std::string text;
-    for (const int value : lines) {
-        text += ' ';
-        text += std::to_string(value);
-        text += " \r\n";
-    }
-    return text;
-}
-
 class CommandsTest : public ::testing::Test {
   protected:
     test::CliResult run(const std::vector<std::string>& args) const {
@@ -71,12 +62,9 @@ class CommandsTest : public ::testing::Test {
 // independently (a direct DFT in double precision, then every later step with float rounding)
 // and checks that none hinges on float rounding inside the transform.
 TEST_F(CommandsTest, AnalyzeMatchesTheWorkedReference) {
-    const struct {
-        std::vector<int> preset;  // empty: start-up settings
-        std::vector<std::string> args;
-        std::size_t stride;
-        std::string expected;
-    } cases[] = {
+    // Rows {preset (empty: start-up settings), options, stride, output}.
+    using Row = std::tuple<std::vector<int>, std::vector<std::string>, std::size_t, std::string>;
+    const Row cases[] = {
         // Start-up settings: logarithmic Y, polygon hold falling 5 per snapshot, 50 ms tick.
         {{},
          {},
@@ -107,44 +95,66 @@ TEST_F(CommandsTest, AnalyzeMatchesTheWorkedReference) {
          "150 124 88 91 77 158 183 158 47 122\n180 124 87 89 76 168 183 168 46 167\n"
          "210 124 87 88 76 168 185 168 46 167\n"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.stride);
+    for (const auto& [preset, options, stride, expected] : cases) {
+        SCOPED_TRACE(stride);
         std::vector<std::string> args = {"analyze"};
-        args.insert(args.end(), c.args.begin(), c.args.end());
-        if (!c.preset.empty()) {
-            args.insert(args.end(), {"--preset", file("p.lcf", presetText(c.preset))});
+        args.insert(args.end(), options.begin(), options.end());
+        std::string text;
+        for (const int value : preset) {
+            text += " " + std::to_string(value) + " \r\n";
         }
-        args.push_back(file("sound.u8", recording(c.stride)));
+        if (!preset.empty()) {
+            args.insert(args.end(), {"--preset", file("p.lcf", text)});
+        }
+        args.push_back(file("sound.u8", recording(stride)));
         const test::CliResult result = run(args);
         EXPECT_EQ(result.status, 0);
         EXPECT_EQ(result.err, "");
-        EXPECT_EQ(result.out, c.expected);
+        EXPECT_EQ(result.out, expected);
     }
 }
 
-// The start-up settings themselves are what the first analysis reference runs on.
+// The start-up settings themselves are what the first analysis reference runs on; `preset
+// show` gives each line with its meaning and range (channels 1 and 8 stand for the others).
 TEST_F(CommandsTest, PresetDefaultsWritesTheStartUpPresetAndShowExplainsIt) {
     EXPECT_EQ(run({"preset", "defaults", folder.path("d.lcf")}).status, 0);
     const auto shown = test::linesOf(run({"preset", "show", folder.path("d.lcf")}).out);
     ASSERT_EQ(shown.size(), 33u);
-    EXPECT_EQ(shown[0], "1  50  scan period (ms)");
-    EXPECT_EQ(shown[26], "27  64  channel 8 frequency step (x 62.5 Hz)");
+    std::string ends;
+    for (const std::size_t line : {0, 1, 2, 3, 4, 5, 24, 25, 26, 27, 28, 29, 30, 31, 32}) {
+        ends += shown[line] + "\n";
+    }
+    EXPECT_EQ(
+        ends,
+        "1  50  scan period (ms)\n2  5  decay speed (1..10)\n"
+        "3  0  automatic level control (1 = on)\n4  5  channel 1 threshold position (1..10)\n"
+        "5  31  channel 1 gain position (1..40)\n6  1  channel 1 frequency step (x 62.5 Hz)\n"
+        "25  5  channel 8 threshold position (1..10)\n26  31  channel 8 gain position (1..40)\n"
+        "27  64  channel 8 frequency step (x 62.5 Hz)\n28  100  noise filter position (100 = off)\n"
+        "29  1  graph type (1 = polygon, 0 = histogram)\n"
+        "30  1  X scale (1 = logarithmic, 0 = linear)\n"
+        "31  1  Y scale (1 = logarithmic, 0 = linear)\n"
+        "32  5000  AGC speed (points between updates)\n33  888  legacy port address\n");
 }
 
-// kalindor-cli run with a recording played in real time and the simulated board, whose log on
-// stdout shows what the lights did: a 1001 Hz burst lights channel 3 (start-up point 16); a
-// second after it the automaton takes over with running fire (100 ms steps); the run ends
-// with the recording (3.6 s), well before --for.
+// kalindor-cli run with a recording played in real time, the simulated board (its log on
+// stdout shows what the lights did, each write the light delay late) and an OLA universe whose
+// daemon does not answer (reported once while the run goes on): a 1001 Hz burst lights
+// channel 3 (start-up point 16); a second after it the automaton takes over with running fire
+// (100 ms steps); the run ends with the recording (3.6 s), well before --for.
 TEST_F(CommandsTest, RunPlaysARecordingThenTheAutomatonAndEndsWithIt) {
-    std::string sound(32000 * 36 / 10, '\x80');
-    for (int n = 0; n < 19200; ++n) {
-        sound[n] =
-            static_cast<char>(128 + std::lround(100 * std::sin(2 * M_PI * 1001 * n / 32000)));
-    }
-    const std::string recording = file("tone.u8", sound);
+    const std::string recording =
+        file("tone.u8", test::toneU8(1001, 0.6, 100) + test::silenceU8(3.0));
     const test::CliResult result =
-        run({"run", "--device", "sim", "--effect-speed", "1", "--input", recording, "--for", "8"});
-    EXPECT_EQ(result.status, 0) << result.err;
+        run({"run", "--device", "sim", "--device", "ola:7", "--ola-port", "1", "--light-delay",
+             "300", "--effect-speed", "1", "--input", recording, "--for", "8"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "kalindor-cli: run: OLA 7: not connected\n");
+    const auto writes = test::linesOf(result.out);
+    ASSERT_GE(writes.size(), 2u) << result.out;
+    EXPECT_GE(std::stoi(writes[0]), 300) << result.out;
+    EXPECT_EQ(writes[0].substr(writes[0].find(' ')), " 0 0 0 3");  // the port set-up
+    EXPECT_EQ(writes[1].substr(writes[1].find(' ')), " 0 8 0 3");  // the tone on channel 3
     std::vector<int> positions;  // of the single lit channel, from the burst on
     std::istringstream log(result.out);
     int lastMs = 0;
@@ -165,33 +175,6 @@ TEST_F(CommandsTest, RunPlaysARecordingThenTheAutomatonAndEndsWithIt) {
                                " run --device none --loop --input " + recording + " --for 2500000")
                                   .c_str())),
               124);
-    const test::CliResult missing =
-        run({"run", "--device", "none", "--input", folder.path("nothing.wav")});
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err.rfind("kalindor-cli: run: Невозможно открыть устройство ввода звука.", 0),
-              0u);
-    // A path is a file even when missing, not the name of a sound source.
-    EXPECT_NE(missing.err.find("cannot open " + folder.path("nothing.wav")), std::string::npos);
-}
-
-// Several outputs at once: every board write comes the light delay late, and an OLA universe
-// whose daemon does not answer is reported once while the run goes on.
-TEST_F(CommandsTest, RunDrivesSeveralOutputsWithTheLightDelay) {
-    std::string sound(32000 * 2, '\x80');
-    for (int n = 0; n < 9600; ++n) {
-        sound[n] =
-            static_cast<char>(128 + std::lround(100 * std::sin(2 * M_PI * 1001 * n / 32000)));
-    }
-    const test::CliResult result =
-        run({"run", "--device", "sim", "--device", "ola:7", "--ola-port", "1", "--light-delay",
-             "300", "--input", file("tone.u8", sound)});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.err, "kalindor-cli: run: OLA 7: not connected\n");
-    const auto writes = test::linesOf(result.out);
-    ASSERT_GE(writes.size(), 2u) << result.out;
-    EXPECT_GE(std::stoi(writes[0]), 300) << result.out;
-    EXPECT_EQ(writes[0].substr(writes[0].find(' ')), " 0 0 0 3");  // the port set-up
-    EXPECT_EQ(writes[1].substr(writes[1].find(' ')), " 0 8 0 3");  // the tone on channel 3
 }
 
 // Failures print nothing on stdout and one stderr line: 1 for a file that cannot be read or
@@ -207,12 +190,10 @@ TEST_F(CommandsTest, FailuresExitWithOneLineNamingTheCause) {
     const std::string raw = file("quiet.u8", std::string(1000, '\x80'));
     const std::string bad = file("bad.lcf", " 50\n 5\n 1\n 5\n 31\n 300\n");
     const std::string broken = file("broken.lcf", "x\r\n");
+    const std::string nothing = folder.path("nothing.wav");
     std::filesystem::create_directory(folder.path("dir.u8"));  // opens, but cannot be read
-    const struct {
-        std::vector<std::string> args;
-        int status;
-        std::string detail;
-    } cases[] = {
+    // Rows {arguments, exit status, text within the message}.
+    const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
         {{"analyze", folder.path("missing.wav")}, 1, "analyze: cannot open " + folder.path("m")},
         {{"analyze", flac}, 1, flac},
         {{"analyze", folder.path("dir.u8")}, 1, "cannot read " + folder.path("dir.u8")},
@@ -225,18 +206,24 @@ TEST_F(CommandsTest, FailuresExitWithOneLineNamingTheCause) {
         {{"preset"}, 2, "preset: missing subcommand"},
         {{"preset", "show", "a.lcf", "b.lcf"}, 2, "preset: show: unexpected argument 'b.lcf'"},
         {{"preset", "show", "--verbose"}, 2, "preset: show: unknown option"},
+        // A path is a file even when missing, not the name of a sound source.
+        {{"run", "--device", "none", "--input", nothing},
+         1,
+         "run: Невозможно открыть устройство ввода звука. Возможно оно занято или используется "
+         "другим приложением. cannot open " +
+             nothing},
         {{"run", "--device", "sim", "--device", "gpio:kalindor-no-chip:0,1,2,3,4,5,6,7", "--input",
           raw},
          1,
          "run: GPIO kalindor-no-chip: cannot open the chip"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.args.back());
-        const test::CliResult result = run(c.args);
-        EXPECT_EQ(result.status, c.status);
+    for (const auto& [args, status, detail] : cases) {
+        SCOPED_TRACE(args.back());
+        const test::CliResult result = run(args);
+        EXPECT_EQ(result.status, status);
         EXPECT_EQ(result.out, "");
         EXPECT_EQ(result.err.rfind("kalindor-cli: ", 0), 0u) << result.err;
-        EXPECT_NE(result.err.find(c.detail), std::string::npos) << result.err;
+        EXPECT_NE(result.err.find(detail), std::string::npos) << result.err;
         EXPECT_EQ(test::linesOf(result.err).size(), 1u);
     }
     EXPECT_EQ(run({"analyze", file("tiny.raw", std::string(255, '\x80'))}).out, "");

@@ -5,6 +5,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "core/ControlUpdates.h"
 #include "support/FakeLightDevice.h"
@@ -54,9 +55,7 @@ TEST(EffectsAutomaton, FireRunsUpAndDownShowingEachEndTwiceFromStartUp) {
     for (const int position : {0, 1, 2, 3, 4, 5, 6, 7, 7, 6, 5, 4, 3, 2, 1, 0, 0, 1, 2}) {
         SCOPED_TRACE(position);
         rig.device.connected = position != 5;
-        std::string lamps(8, '.');
-        lamps[static_cast<std::size_t>(position)] = 'X';
-        EXPECT_EQ(rig.step(), lamps);
+        EXPECT_EQ(rig.step(), std::string(8, '.').replace(position, 1, "X"));
         EXPECT_EQ(rig.automaton->effectPattern(), 1 << position);
         EXPECT_EQ(rig.view.connected, position != 5);
     }
@@ -81,15 +80,11 @@ TEST(EffectsAutomaton, WaveFollowsItsTableWithLampsMirroredAndWraps) {
 }
 
 // One row per check period: what happens first (S signal, D disable, E enable, X Stop,
-// R Start), then a second of virtual time. Timer3 was created first, so at a shared instant
-// the step runs before the check.
+// R Start), then a second of virtual time; then the device writes so far, whether the effects
+// step and NoSignalMode. Timer3 was created first, so at a shared instant the step runs before
+// the check.
 TEST(EffectsAutomaton, NoSignalCheckStartsAndStopsTheEffects) {
-    const struct {
-        char event;
-        std::size_t writes;
-        bool stepping;
-        bool silence;
-    } rows[] = {
+    const std::tuple<char, std::size_t, bool, bool> rows[] = {
         {'R', 0, true, true},    // the first check finds silence
         {' ', 1, true, true},    // the first step comes one interval later
         {'S', 2, false, false},  // a step, then the check sees the signal and stops
@@ -106,7 +101,7 @@ TEST(EffectsAutomaton, NoSignalCheckStartsAndStopsTheEffects) {
     AutomatonRig rig;
     for (std::size_t i = 0; i < std::size(rows); ++i) {
         SCOPED_TRACE(i);
-        const char event = rows[i].event;
+        const auto& [event, writes, stepping, silence] = rows[i];
         rig.state.SignalSeen = event == 'S';
         if (event == 'D' || event == 'E') {
             rig.state.AutomatonDisabled = event == 'D';
@@ -116,9 +111,9 @@ TEST(EffectsAutomaton, NoSignalCheckStartsAndStopsTheEffects) {
             rig.timer3->setEnabled(rig.timer3->enabled() && event == 'R');
         }
         rig.timers.advance(1000);
-        EXPECT_EQ(rig.device.outWrites().size(), rows[i].writes);
-        EXPECT_EQ(rig.timer3->enabled(), rows[i].stepping);
-        EXPECT_EQ(rig.state.NoSignalMode, rows[i].silence);
+        EXPECT_EQ(rig.device.outWrites().size(), writes);
+        EXPECT_EQ(rig.timer3->enabled(), stepping);
+        EXPECT_EQ(rig.state.NoSignalMode, silence);
         EXPECT_FALSE(rig.state.SignalSeen);
     }
     EXPECT_EQ(rig.device.outWrites().back(), portBytesForPattern(1 << 4));

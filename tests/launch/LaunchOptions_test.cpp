@@ -2,21 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "core/ControlUpdates.h"
+#include "launch/OutputChoices.h"
 
 namespace kalindor {
 namespace {
 
+// Rows {text, FName, path, StartRequested, HideRequested}.
 TEST(CommandLine, StartAndHideSuffixesBlanksAndShortTexts) {
-    const struct {
-        std::string text;
-        std::string FName;
-        std::string path;
-        bool start;
-        bool hide;
-    } cases[] = {
+    const std::tuple<std::string, std::string, std::string, bool, bool> cases[] = {
         {"", "", "", false, false},
         {"x.lcf start", "x.lcf ", "x.lcf", true, false},
         {"x.lcf\tstart", "x.lcf\t", "x.lcf", true, false},  // a tab is a blank too
@@ -37,74 +37,61 @@ TEST(CommandLine, StartAndHideSuffixesBlanksAndShortTexts) {
         {"ёжh", "ёжh", "ёжh", false, false},
         {"/tmp/ночь.lcfstartH", "/tmp/ночь.lcf", "/tmp/ночь.lcf", true, true},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE("'" + c.text + "'");
-        const CommandLineRequest request = parseCommandLine(c.text);
-        EXPECT_EQ(request.FName, c.FName);
-        EXPECT_EQ(request.path, c.path);
-        EXPECT_EQ(request.StartRequested, c.start);
-        EXPECT_EQ(request.HideRequested, c.hide);
+    for (const auto& [text, FName, path, start, hide] : cases) {
+        SCOPED_TRACE("'" + text + "'");
+        const CommandLineRequest r = parseCommandLine(text);
+        EXPECT_EQ(std::tie(r.FName, r.path, r.StartRequested, r.HideRequested),
+                  std::tie(FName, path, start, hide));
     }
+}
+
+// Parses arguments that must be accepted.
+LaunchOptions parsed(const std::vector<std::string>& args,
+                     LaunchProgram program = LaunchProgram::kWindow) {
+    const auto result = parseLaunchOptions(args, program);
+    EXPECT_TRUE(result) << result.error();
+    return result ? *result : LaunchOptions{};
 }
 
 // Options may stand anywhere, as "--opt value" or "--opt=value", and never join the preset
 // text; other arguments keep their inner blanks and single dashes.
 TEST(LaunchOptions, OptionsAndPresetText) {
-    auto result = parseLaunchOptions(std::vector<std::string>{}, LaunchProgram::kWindow);
-    ASSERT_TRUE(result) << result.error();
-    EXPECT_EQ(result->input, "default");
-    EXPECT_EQ(resolveOutputChoices(OutputChoices{}, *result), OutputChoices{});
-
-    result = parseLaunchOptions(
-        std::vector<std::string>{"--device", "sim", "-odd  name.lcf", "--input=/a b.wav", "starth",
-                                 "--usb-id=16c0:05DC"},
-        LaunchProgram::kWindow);
-    ASSERT_TRUE(result) << result.error();
-    EXPECT_EQ(result->devices,
-              std::vector<OutputChoice>{OutputChoice{.kind = OutputChoice::Kind::kSim}});
-    EXPECT_EQ(result->input, "/a b.wav");
-    EXPECT_EQ(*result->usbVendorId << 16 | *result->usbProductId, 0x16C005DC);
-    EXPECT_EQ(result->commandText, "-odd  name.lcf starth");
-    EXPECT_EQ(result->command.path, "-odd  name.lcf");
-    EXPECT_TRUE(result->command.HideRequested);
-
-    result = parseLaunchOptions(std::vector<std::string>{"x.lcf", "--help", "--bogus"},
-                                LaunchProgram::kWindow);
-    EXPECT_TRUE(result && result->helpRequested);
-    result = parseLaunchOptions(std::vector<std::string>{"-platform", "--version", "--bogus"},
-                                LaunchProgram::kWindow);
-    EXPECT_TRUE(result && result->versionRequested && !result->helpRequested);
+    EXPECT_EQ(parsed({}).input, "default");
+    EXPECT_EQ(resolveOutputChoices(OutputChoices{}, parsed({})), OutputChoices{});
+    const LaunchOptions result = parsed(
+        {"--device", "sim", "-odd  name.lcf", "--input=/a b.wav", "starth", "--usb-id=16c0:05DC"});
+    EXPECT_EQ(result.devices, std::vector<OutputChoice>{{.kind = OutputChoice::Kind::kSim}});
+    EXPECT_EQ(result.input, "/a b.wav");
+    EXPECT_EQ(*result.usbVendorId << 16 | *result.usbProductId, 0x16C005DC);
+    EXPECT_EQ(result.commandText, "-odd  name.lcf starth");
+    EXPECT_EQ(result.command.path, "-odd  name.lcf");
+    EXPECT_TRUE(result.command.HideRequested);
+    EXPECT_TRUE(parsed({"x.lcf", "--help", "--bogus"}).helpRequested);
+    const LaunchOptions version = parsed({"-platform", "--version", "--bogus"});
+    EXPECT_TRUE(version.versionRequested && !version.helpRequested);
 }
 
 // Output options given on the command line replace the saved choices for the run; the ones
 // not given keep theirs.
 TEST(LaunchOptions, OutputOptionsOverrideTheSavedChoices) {
-    OutputChoices saved;
-    saved.devices = {OutputChoice{.kind = OutputChoice::Kind::kNone},
-                     *parseOutputChoice("ola:3:10")};
-    saved.olaPort = 9100;
-    saved.dmxLevels = DmxLevels::kDim;
-    saved.lightDelayMs = 120;
-
-    auto result =
-        parseLaunchOptions(std::vector<std::string>{"--light-delay=0"}, LaunchProgram::kWindow);
-    ASSERT_TRUE(result) << result.error();
+    const OutputChoices saved{
+        .devices = {{.kind = OutputChoice::Kind::kNone}, *parseOutputChoice("ola:3:10")},
+        .olaPort = 9100,
+        .dmxLevels = DmxLevels::kDim,
+        .lightDelayMs = 120};
     OutputChoices expected = saved;
     expected.lightDelayMs = 0;
-    EXPECT_EQ(resolveOutputChoices(saved, *result), expected);
+    EXPECT_EQ(resolveOutputChoices(saved, parsed({"--light-delay=0"})), expected);
 
-    result = parseLaunchOptions(
-        std::vector<std::string>{"--device", "usb", "--device=ola:2", "--ola-port", "9011",
-                                 "--dmx-levels", "switch", "--device",
-                                 "gpio:gpiochip0:1,2,3,4,5,6,7,8:active-low"},
-        LaunchProgram::kCliRun);
-    ASSERT_TRUE(result) << result.error();
+    const char* gpio = "gpio:gpiochip0:1,2,3,4,5,6,7,8:active-low";
+    const LaunchOptions result = parsed({"--device", "usb", "--device=ola:2", "--ola-port", "9011",
+                                         "--dmx-levels", "switch", "--device", gpio},
+                                        LaunchProgram::kCliRun);
     expected = saved;
-    expected.devices = {OutputChoice{}, *parseOutputChoice("ola:2"),
-                        *parseOutputChoice("gpio:gpiochip0:1,2,3,4,5,6,7,8:active-low")};
+    expected.devices = {OutputChoice{}, *parseOutputChoice("ola:2"), *parseOutputChoice(gpio)};
     expected.olaPort = 9011;
     expected.dmxLevels = DmxLevels::kSwitch;
-    EXPECT_EQ(resolveOutputChoices(saved, *result), expected);
+    EXPECT_EQ(resolveOutputChoices(saved, result), expected);
     EXPECT_EQ(boardKind(expected.devices), OutputChoice::Kind::kUsb);
     EXPECT_EQ(boardKind(saved.devices), OutputChoice::Kind::kNone);
 }
@@ -113,14 +100,12 @@ TEST(LaunchOptions, RunOptionsSetTheDurationAndTheAutomaton) {
     SharedState state;
     applyStartupDefaults(state);
     for (const char* effects : {"--effects=off", "--effects=wave"}) {
-        const auto result =
-            parseLaunchOptions(std::vector<std::string>{"--for", "2.5", "--no-signal=10", effects,
-                                                        "--effect-speed", "3", "p.lcf"},
-                               LaunchProgram::kCliRun);
-        ASSERT_TRUE(result) << result.error();
-        EXPECT_EQ(result->runForMs, 2500);
-        EXPECT_EQ(result->command.path, "p.lcf");
-        applyAutomatonOptions(*result, state);
+        const LaunchOptions result =
+            parsed({"--for", "2.5", "--no-signal=10", effects, "--effect-speed", "3", "p.lcf"},
+                   LaunchProgram::kCliRun);
+        EXPECT_EQ(result.runForMs, 2500);
+        EXPECT_EQ(result.command.path, "p.lcf");
+        applyAutomatonOptions(result, state);
         EXPECT_EQ(state.AutomatonDisabled, effects == std::string("--effects=off"));
     }
     EXPECT_EQ(state.NoSignalSeconds, 10);
@@ -168,6 +153,39 @@ TEST(LaunchOptions, UsageErrorsNameTheOption) {
         const auto result = parseLaunchOptions(c.args, c.program);
         const std::string error = result ? "accepted" : result.error();
         EXPECT_NE(error.find(c.message), std::string::npos) << error;
+    }
+}
+
+// Each value formats back as given, or in full with the OLA defaults (universe 1, slot 1).
+TEST(OutputChoices, EveryKindParsesAndFormatsBack) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"usb", "usb"},
+        {"sim", "sim"},
+        {"none", "none"},
+        {"ola", "ola:1:1"},
+        {"ola:7", "ola:7:1"},
+        {"ola:0:505", "ola:0:505"},
+        {"ola:4294967295:17", "ola:4294967295:17"},
+        {"gpio:gpiochip0:17,27,22,23,24,25,5,6", "gpio:gpiochip0:17,27,22,23,24,25,5,6"},
+        {"gpio:pinctrl:0,1,2,3,4,5,6,7:active-low", "gpio:pinctrl:0,1,2,3,4,5,6,7:active-low"},
+    };
+    for (const auto& [text, formatted] : cases) {
+        const Expected<OutputChoice> choice = parseOutputChoice(text);
+        EXPECT_EQ(choice ? formatOutputChoice(*choice) : choice.error(), formatted) << text;
+    }
+}
+
+// Space-separated, the first one empty.
+TEST(OutputChoices, MalformedValuesAreRefused) {
+    std::istringstream texts(
+        " USB usb:1 dmx ola: ola:x ola:1:0 ola:1:506 ola:-1 ola:4294967296 ola:1:1:1 gpio gpio: "
+        "gpio::1,2,3,4,5,6,7,8 gpio:c:1,2,3,4,5,6,7 gpio:c:1,2,3,4,5,6,7,8,9 "
+        "gpio:c:1,2,3,4,5,6,7,7 gpio:c:1,2,3,4,5,6,7,8:active-high gpio:c:1,2,,4,5,6,7,8 "
+        "gpio:c:1,2,3,4,5,6,7,8:");
+    for (std::string text; std::getline(texts, text, ' ');) {
+        const Expected<OutputChoice> choice = parseOutputChoice(text);
+        EXPECT_FALSE(choice) << "accepted: " << text;
+        EXPECT_FALSE(!choice && choice.error().empty()) << text;
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -10,7 +12,9 @@
 #include "core/ControlUpdates.h"
 #include "engine/Engine.h"
 #include "lights/DelayedLightDevice.h"
+#include "lights/LightDeviceFactory.h"
 #include "lights/OutputWatch.h"
+#include "lights/SimulatedBoard.h"
 #include "support/FakeLightDevice.h"
 #include "support/FakeSoundInput.h"
 #include "support/RecordingView.h"
@@ -45,22 +49,20 @@ struct Rig {
     explicit Rig(int delayMs) {
         auto owned = std::make_unique<FakeLightDevice>();
         board = owned.get();
-        device = board;
+        LightDevice* device = board;
         if (delayMs >= 0) {
-            auto output = std::make_unique<RecordingOutput>("OLA 1");
-            seen = output.get();
             Outputs others;
-            others.push_back(std::move(output));
+            others.push_back(std::make_unique<RecordingOutput>("OLA 1"));
+            seen = static_cast<RecordingOutput*>(others[0].get());
             layer = std::make_unique<LightOutputs>(std::move(owned), true, std::move(others));
             device = layer.get();
-        } else {
-            alone = std::move(owned);
         }
         if (delayMs > 0) {
             delayed = std::make_unique<DelayedLightDevice>(*layer, timers, delayMs);
             device = delayed.get();
             board->calls.clear();  // the probe that gives the first answer
         }
+        alone = std::move(owned);  // still here when no layer took it
         applyStartupDefaults(state);
         state.EffectIntervalMs = 200;
         engine = std::make_unique<Engine>(state, view, *device, input, timers);
@@ -74,7 +76,6 @@ struct Rig {
     std::unique_ptr<DelayedLightDevice> delayed;
     FakeLightDevice* board = nullptr;
     RecordingOutput* seen = nullptr;
-    LightDevice* device = nullptr;
     std::unique_ptr<Engine> engine;
 };
 
@@ -89,7 +90,7 @@ TEST(LightOutputs, TheBoardSeesWhatItSeesAloneAndTheDelayPlaysEverythingLater) {
         Rig alone(-1), now(0), late(delay);
         std::vector<std::size_t> calls, frames;  // alone's board calls and now's frames by ms
         for (Rig* r : {&alone, &now, &late}) {
-            ASSERT_TRUE(r->engine->start());
+            EXPECT_TRUE(r->engine->start());
         }
         for (int ms = 0; ms < 4800; ++ms) {
             if (ms == 4400) {  // the automaton runs; then Stop and Start with music
@@ -99,7 +100,7 @@ TEST(LightOutputs, TheBoardSeesWhatItSeesAloneAndTheDelayPlaysEverythingLater) {
                 EXPECT_EQ(now.seen->frames.back(), (LightFrame{step, kFull}));
                 for (Rig* r : {&alone, &now, &late}) {
                     r->engine->stop();
-                    ASSERT_TRUE(r->engine->start());
+                    EXPECT_TRUE(r->engine->start());
                 }
             }
             calls.push_back(alone.board->calls.size());
@@ -186,6 +187,59 @@ TEST(OutputWatch, ReportsChangesOnceASecondAndTheStatusLineNamesEachOutput) {
     const LightOutputs boardOnly(std::make_unique<FakeLightDevice>(), true, {});
     EXPECT_EQ(outputStatusLine(boardOnly, true), kStatusConnected);
     EXPECT_EQ(outputStatusLine(boardOnly, false), kStatusNotConnected);
+}
+
+std::unique_ptr<LightDevice> make(const char* kind, std::FILE* log = nullptr,
+                                  std::function<std::int64_t()> clockMs = {}) {
+    DeviceOptions options;
+    options.kind = kind;
+    options.simLog = log;
+    options.clockMs = std::move(clockMs);
+    auto made = createLightDevice(options);
+    return made ? std::move(*made) : nullptr;
+}
+
+// The USB board goes through the real libusb: on a machine without the board (or without a
+// USB bus) it reads as not connected, never a crash. No board is never connected.
+TEST(LightDeviceFactory, TheUsbBoardAndNoBoardReadAsNotConnectedHere) {
+    for (const char* kind : {"usb", "none"}) {
+        SCOPED_TRACE(kind);
+        const auto device = make(kind);
+        EXPECT_FALSE(device == nullptr || probeDevice(*device));
+        EXPECT_EQ(device ? writePattern(*device, 255) : 0, kNotConnected);
+    }
+}
+
+// The simulated board logs each port write with the milliseconds since it was made, on the
+// clock the factory hands it; a log it cannot write is reported once, and it stays connected.
+TEST(SimulatedBoard, LogsEachPortWriteWithMillisecondsSinceConstruction) {
+    std::FILE* log = std::tmpfile();
+    ASSERT_NE(log, nullptr);
+    std::int64_t nowMs = 52'000;
+    auto board = make("sim", log, [&] { return nowMs; });
+    nowMs += 3;
+    EXPECT_TRUE(probeDevice(*board));
+    EXPECT_NE(board->DoSetDataPortDirections(255, 255, 0, 3), kNotConnected);
+    EXPECT_NE(writePattern(*board, 0), kNotConnected);
+    nowMs += 1250;
+    EXPECT_NE(writePattern(*board, 255), kNotConnected);
+    nowMs += 1;
+    EXPECT_NE(board->DoSetOutDataPorts(200, 1, 7, 5), kNotConnected);
+    std::string text(100, '\0');
+    std::rewind(log);
+    text.resize(std::fread(text.data(), 1, text.size(), log));
+    EXPECT_EQ(text, "3 0 0 0 3\n1253 12 63 0 3\n1254 200 1 7 5\n");
+    std::fclose(log);
+
+    std::FILE* readOnly = std::fopen("/dev/null", "r");
+    std::vector<std::string> problems;
+    SimulatedBoard unwritable(readOnly, {},
+                              [&](const std::string& text) { problems.push_back(text); });
+    EXPECT_NE(writePattern(unwritable, 1), kNotConnected);
+    EXPECT_NE(writePattern(unwritable, 2), kNotConnected);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("simulated board log"), std::string::npos) << problems[0];
+    std::fclose(readOnly);
 }
 
 }  // namespace

@@ -7,21 +7,18 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "core/SoundInput.h"
 
 namespace kalindor::test {
 
-// A sound input that records what it was asked to do and hands out the buffers a test gives
-// it, one per successful takeBuffer, in order.
+// A sound input that hands out the buffers a test gives it, one per successful takeBuffer, in
+// order, and answers as the test sets.
 class FakeSoundInput final : public SoundInput {
   public:
     using Buffer = std::array<std::uint8_t, kBufferSamples>;
-    enum class Call { kOpen, kClose, kTake };
 
     Expected<void> open() override {
-        record(Call::kOpen);
         if (openFailure) {
             return unexpected(*openFailure);
         }
@@ -29,13 +26,14 @@ class FakeSoundInput final : public SoundInput {
         return {};
     }
     void close() override {
-        record(Call::kClose);
         open_ = false;
+        if (onClose) {
+            onClose();
+        }
     }
     bool isOpen() const override { return open_; }
     // Each successful take also counts kBufferSamples more samples captured.
     bool takeBuffer(std::uint8_t* out) override {
-        record(Call::kTake);
         if (!open_ || pending.empty()) {
             return false;
         }
@@ -62,18 +60,9 @@ class FakeSoundInput final : public SoundInput {
     std::uint64_t captured = 0;
     std::deque<Buffer> pending;
 
-    // What the fake was asked; onCall also hears every call as it happens, to interleave it
-    // with other recordings.
-    std::vector<Call> calls;
-    std::function<void(Call)> onCall;
+    std::function<void()> onClose;  // told of each close as it happens
 
   private:
-    void record(Call call) {
-        calls.push_back(call);
-        if (onCall) {
-            onCall(call);
-        }
-    }
     bool open_ = false;
 };
 

@@ -1,17 +1,15 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <vector>
 
 #include "lights/usb/UsbTransport.h"
 
 namespace kalindor::test {
 
-// A USB transport that records every call and answers as scripted. While `present`, open()
-// answers `openResult` (success by default), otherwise kNotFound. A transfer answers the next entry
-// of `transferReplies` when one is queued, else `defaultReply`: a negative value fails the
-// transfer, 0 returns no byte, 1 returns `answerByte`.
+// A USB transport that records every call and answers as scripted: open() answers `openResult`
+// (success by default); a transfer answers `defaultReply`: a negative value fails the transfer,
+// 0 returns no byte, 1 returns `answerByte`.
 class FakeUsbTransport final : public UsbTransport {
   public:
     struct Transfer {
@@ -27,9 +25,6 @@ class FakeUsbTransport final : public UsbTransport {
         lastVendorId = vendorId;
         lastProductId = productId;
         misuse = misuse || isOpen;
-        if (!present) {
-            return unexpected(UsbOpenError{UsbOpenError::Kind::kNotFound, {}});
-        }
         isOpen = openResult.has_value();
         return openResult;
     }
@@ -37,16 +32,11 @@ class FakeUsbTransport final : public UsbTransport {
                         std::uint8_t* buffer, std::uint16_t length) override {
         misuse = misuse || !isOpen;
         transfers.push_back({request, value, index, length});
-        int reply = defaultReply;
-        if (!transferReplies.empty()) {
-            reply = transferReplies.front();
-            transferReplies.pop_front();
-        }
-        if (reply > 0 && length > 0) {
+        if (defaultReply > 0 && length > 0) {
             buffer[0] = answerByte;
             return 1;
         }
-        return reply < 0 ? reply : 0;
+        return defaultReply < 0 ? defaultReply : 0;
     }
     void close() override {
         ++closes;
@@ -54,9 +44,7 @@ class FakeUsbTransport final : public UsbTransport {
     }
 
     // Script.
-    bool present = true;
     Expected<void, UsbOpenError> openResult;  // success unless a test scripts a failure
-    std::deque<int> transferReplies;
     int defaultReply = 1;
     std::uint8_t answerByte = 0;
 

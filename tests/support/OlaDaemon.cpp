@@ -125,20 +125,13 @@ bool OlaDaemon::start(int port) {
     return running();
 }
 
-void OlaDaemon::stop() {
+void OlaDaemon::stop(int signal) {
     if (running()) {
-        ::kill(pid_, SIGTERM);
+        ::kill(pid_, signal);
         if (!eventually([this] { return ::waitpid(pid_, nullptr, WNOHANG) == pid_; })) {
-            kill();
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
         }
-    }
-    pid_ = -1;
-}
-
-void OlaDaemon::kill() {
-    if (running()) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
     }
     pid_ = -1;
 }

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -40,10 +41,10 @@ class OlaDaemon {
     // when it exits or does not answer. Again after stop() or kill(): a fresh process with
     // the same configuration, its universe empty.
     bool start(int port);
-    // SIGTERM and wait (SIGKILL after 5 s); nothing when not running.
-    void stop();
-    // SIGKILL and wait: the daemon dies as in a crash, its connections drop at once.
-    void kill();
+    // Sends `signal` and waits (SIGKILL after 5 s); nothing when not running.
+    void stop(int signal = SIGTERM);
+    // The daemon dies as in a crash, its connections drop at once.
+    void kill() { stop(SIGKILL); }
     bool running() const { return pid_ > 0; }
     // What olad wrote to stdout and stderr since start(), for failure messages.
     std::string log() const;

@@ -27,10 +27,7 @@ class RecordingView final : public PipelineView {
         bars.at(ch) = value;
         ++barUpdates;
     }
-    void setLamp(int ch, Rgb colour) override {
-        lamps.at(ch) = colour;
-        ++lampUpdates;
-    }
+    void setLamp(int ch, Rgb colour) override { lamps.at(ch) = colour; }
     void setDeviceStatus(bool isConnected) override {
         connected = isConnected;
         ++statusUpdates;
@@ -41,7 +38,6 @@ class RecordingView final : public PipelineView {
     std::array<int, 8> bars{};
     std::array<Rgb, 8> lamps{};
     int barUpdates = 0;
-    int lampUpdates = 0;
     bool connected = false;
     int statusUpdates = 0;
 };

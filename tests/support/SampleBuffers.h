@@ -28,10 +28,8 @@ inline SampleBuffer silenceBuffer() {
     return samples;
 }
 
-// Start-up channel points 4 and 16 (bins 2 and 8) belong to channels 1 and 3.
-inline constexpr int kBinOfChannel1 = 2;
+// Start-up channel point 16 (bin 8) belongs to channel 3.
 inline constexpr int kBinOfChannel3 = 8;
-inline constexpr std::uint8_t kChannel1Bit = 1u << 1;
 inline constexpr std::uint8_t kChannel3Bit = 1u << 3;
 
 }  // namespace kalindor::test

@@ -5,9 +5,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <numbers>
 #include <sstream>
 
 namespace kalindor::test {
@@ -34,6 +36,19 @@ std::vector<std::string> linesOf(const std::string& text) {
         lines.push_back(line);
     }
     return lines;
+}
+
+std::string silenceU8(double seconds) {
+    return std::string(static_cast<std::size_t>(std::lround(32000 * seconds)), '\x80');
+}
+
+std::string toneU8(double hz, double seconds, int amplitude) {
+    std::string samples = silenceU8(seconds);
+    for (std::size_t n = 0; n < samples.size(); ++n) {
+        samples[n] = static_cast<char>(
+            128 + std::lround(amplitude * std::sin(2 * std::numbers::pi * hz * n / 32000)));
+    }
+    return samples;
 }
 
 void writeWav(const fs::path& path, const std::vector<float>& interleaved, int channels,

@@ -11,6 +11,10 @@ namespace kalindor::test {
 std::string readBytes(const std::filesystem::path& path);  // "" when unreadable
 void writeBytes(const std::filesystem::path& path, std::string_view bytes);
 std::vector<std::string> linesOf(const std::string& text);  // split on '\n'
+// Unsigned 8-bit samples at 32000 Hz, as a headerless .u8 file holds them: silence, or a sine
+// of `hz` with `amplitude` (of 127) starting at phase 0.
+std::string silenceU8(double seconds);
+std::string toneU8(double hz, double seconds, int amplitude);
 // Writes interleaved frames in -1..1 as a 16-bit PCM WAV file.
 void writeWav(const std::filesystem::path& path, const std::vector<float>& interleaved,
               int channels, int rateHz);

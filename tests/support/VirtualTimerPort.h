@@ -43,6 +43,12 @@ class VirtualTimerPort final : public TimerPort {
     // would; the next advance() fires each overdue timer once.
     void jump(std::int64_t ms) { now_ += ms; }
 
+    // The live timer created `creation`-th (0 = first).
+    Timer& timer(int creation) const {
+        return **std::find_if(timers_.begin(), timers_.end(),
+                              [&](const VirtualTimer* t) { return t->creation_ == creation; });
+    }
+
     // Told of every setEnabled call, with the timer's creation number (0 = first created).
     std::function<void(int creation, bool enabled)> onSetEnabled;
 

@@ -3,22 +3,20 @@
 #include <gtest/gtest.h>
 #include <QAbstractButton>
 #include <QAction>
-#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QSlider>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <functional>
 #include <memory>
 #include <ostream>
-#include <string>
 #include <vector>
 
 #include "core/SharedState.h"
 #include "support/FakeLightDevice.h"
 #include "support/FakeSoundInput.h"
+#include "support/TestFiles.h"
 #include "support/VirtualTimerPort.h"
 #include "ui/Form1.h"
 #include "ui/UserDialogs.h"
@@ -63,21 +61,6 @@ class ScriptedDialogs final : public UserDialogs {
     QStringList filters;
 };
 
-// Virtual timers that also keep the timers they made, in creation order: the engine makes
-// Timer1, Timer2, Timer3 and then the capture's wait timer. Owned by their creators.
-class TimerLog final : public TimerPort {
-  public:
-    std::unique_ptr<Timer> createTimer(std::function<void()> onTick) override {
-        auto timer = clock.createTimer(std::move(onTick));
-        created.push_back(timer.get());
-        return timer;
-    }
-    std::int64_t nowMs() const override { return clock.nowMs(); }
-
-    kalindor::test::VirtualTimerPort clock;
-    std::vector<Timer*> created;
-};
-
 // One window with its fakes, as the program builds it. Controls, menu items and dialogs are
 // found by their fixed object names ("Slider3_0", "mnuOpen", "Form2").
 struct WindowRig {
@@ -103,28 +86,33 @@ struct WindowRig {
         }
         return shown;
     }
-    // The entries of `expected` that controls(dialog) does not show.
-    QStringList missing(const QStringList& expected, const QString& dialog = {}) const {
+    // Fails the test, naming them, when controls(dialog) does not show all of `expected`.
+    void expectShown(const QStringList& expected, const QString& dialog = {}) const {
         const QStringList shown = controls(dialog);
         QStringList absent = expected;
         absent.removeIf([&](const QString& entry) { return shown.contains(entry); });
-        return absent;
+        EXPECT_EQ(absent, QStringList()) << "not shown";
     }
-    // Moves sliders, each given as "name=position", in the window or in the dialog named.
-    void set(const QStringList& positions, const QString& dialog = {}) const {
+    // Sets controls, each given as "name=value" (a slider's or spin box's position, a check
+    // mark, a text), in the window or in the dialog named.
+    void set(const QStringList& entries, const QString& dialog = {}) const {
         const QObject* root = dialog.isEmpty() ? &window : find(dialog);
-        for (const QString& entry : positions) {
-            root->findChild<QSlider*>(entry.section('=', 0, 0))
-                ->setValue(entry.section('=', 1).toInt());
+        for (const QString& entry : entries) {
+            QObject* control = root->findChild<QWidget*>(entry.section('=', 0, 0));
+            control->setProperty(control->property("checkable").toBool() ? "checked"
+                                 : control->property("value").isValid()  ? "value"
+                                                                         : "text",
+                                 entry.section('=', 1));
         }
     }
     void trigger(const QString& action) const { find<QAction>(action)->trigger(); }
     void click(const QString& button) const { find<QAbstractButton>(button)->click(); }
-    Timer& timer(int number) const { return *timers.created.at(number - 1); }
+    // The engine makes Timer1, Timer2, Timer3 and then the capture's wait timer.
+    Timer& timer(int number) const { return timers.timer(number - 1); }
 
     SharedState state;
     kalindor::test::FakeLightDevice device;
-    TimerLog timers;
+    kalindor::test::VirtualTimerPort timers;
     kalindor::test::FakeSoundInput input;
     ScriptedDialogs dialogs;
     Form1 window{state, input, device, timers, dialogs};
@@ -139,11 +127,8 @@ class WindowTest : public ::testing::Test {
 
 // Writes bytes to a file in `dir` and returns its path.
 inline QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
-    QFile file(dir.filePath(name));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        file.write(bytes);
-    }
-    return file.fileName();
+    kalindor::test::writeBytes(dir.filePath(name).toStdString(), bytes.toStdString());
+    return dir.filePath(name);
 }
 
 // A preset with every setting away from its start-up value: scan 70, decay 3, AGC on,

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 #include <vector>
 
 #include "support/OlaDaemon.h"
@@ -40,27 +41,23 @@ class OlaOutputTest : public ::testing::Test {
 // A lit channel sends 255 (switch) or its level (dim), a dark one 0, an automaton step 255 in
 // both modes; the slots around the eight stay 0; stopping sends the dark frame.
 TEST_F(OlaOutputTest, SendsTheChannelsAtTheirSlotsAndGoesDarkOnStop) {
-    struct Case {
-        DmxLevels levels;
-        int firstSlot;
-        Slots music;
-    };
-    const Case cases[] = {{DmxLevels::kSwitch, 42, kMusicSwitched},
-                          {DmxLevels::kDim, 505, {200, 0, 130, 0, 0, 0, 0, 77}}};
+    const std::tuple<DmxLevels, int, Slots> cases[] = {
+        {DmxLevels::kSwitch, 42, kMusicSwitched},
+        {DmxLevels::kDim, 505, {200, 0, 130, 0, 0, 0, 0, 77}}};
     ASSERT_TRUE(olad.start(port)) << olad.log();
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.firstSlot);
-        auto lights = createOlaOutput({OlaDaemon::kUniverse, c.firstSlot, c.levels, port});
+    for (const auto& [levels, firstSlot, music] : cases) {
+        SCOPED_TRACE(firstSlot);
+        auto lights = createOlaOutput({OlaDaemon::kUniverse, firstSlot, levels, port});
         lights->setRunning(true);
         lights->show(kMusic);
         Slots around(10, 0);  // from the slot before the first
-        std::copy(c.music.begin(), c.music.end(), around.begin() + 1);
-        EXPECT_EQ(await(c.firstSlot - 1, around), around);
+        std::copy(music.begin(), music.end(), around.begin() + 1);
+        EXPECT_EQ(await(firstSlot - 1, around), around);
         EXPECT_TRUE(lights->connected());
         lights->show(kStep);
-        EXPECT_EQ(await(c.firstSlot, kStepSlots), kStepSlots);
+        EXPECT_EQ(await(firstSlot, kStepSlots), kStepSlots);
         lights->setRunning(false);
-        EXPECT_EQ(await(c.firstSlot, Slots(8, 0)), Slots(8, 0));
+        EXPECT_EQ(await(firstSlot, Slots(8, 0)), Slots(8, 0));
     }
 }
 

@@ -3,8 +3,12 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
+#include <tuple>
+#include <utility>
 
 #include "UiTestSupport.h"
+#include "ui/OutputSettings.h"
 
 namespace kalindor::ui::test {
 namespace {
@@ -26,23 +30,20 @@ TEST_F(DialogsTest, SettingsDialogsShowTheStateAndMoveIt) {
         EXPECT_TRUE(dialog(title.section('=', 0, 0))->isVisible());
         EXPECT_EQ(dialog(title.section('=', 0, 0))->windowTitle(), title.section('=', 1));
     }
-    EXPECT_EQ(rig->missing({"Label1_0=1", "Label2_0=62.5 Гц", "Slider1_2=9", "Label2_2=562.5 Гц",
-                            "Label1_7=8", "Label2_7=4000 Гц", "Slider1_7=64", "Command1=Закрыть"},
-                           "Form2"),
-              QStringList());
-    EXPECT_EQ(rig->missing({"Slider1_0=100", "Label1_0=Выкл"}, "Form4"), QStringList());
-    EXPECT_EQ(
-        rig->missing({"Slider1=5000", "Label3=5000", "Label1=Больше", "Label2=Меньше"}, "Form5"),
-        QStringList());
+    rig->expectShown({"Label1_0=1", "Label2_0=62.5 Гц", "Slider1_2=9", "Label2_2=562.5 Гц",
+                      "Label1_7=8", "Label2_7=4000 Гц", "Slider1_7=64", "Command1=Закрыть"},
+                     "Form2");
+    rig->expectShown({"Slider1_0=100", "Label1_0=Выкл"}, "Form4");
+    rig->expectShown({"Slider1=5000", "Label3=5000", "Label1=Больше", "Label2=Меньше"}, "Form5");
 
     // Moved: labels and settings follow (noise filter 1% is level 2.55, AGC steps are 100).
     rig->set({"Slider1_2=255", "Slider1_0=2"}, "Form2");
     rig->set({"Slider1_0=99"}, "Form4");
     rig->find<QWidget>("Form5")->findChild<QSlider*>("Slider1")->triggerAction(
         QAbstractSlider::SliderSingleStepAdd);
-    EXPECT_EQ(rig->missing({"Label2_2=15937.5 Гц", "Label2_0=125 Гц"}, "Form2"), QStringList());
-    EXPECT_EQ(rig->missing({"Label1_0=1%"}, "Form4"), QStringList());
-    EXPECT_EQ(rig->missing({"Label3=5100"}, "Form5"), QStringList());
+    rig->expectShown({"Label2_2=15937.5 Гц", "Label2_0=125 Гц"}, "Form2");
+    rig->expectShown({"Label1_0=1%"}, "Form4");
+    rig->expectShown({"Label3=5100"}, "Form5");
     EXPECT_FLOAT_EQ(rig->state.NoiseFilterLevel, 2.55f);
 
     // Hidden, changed as a preset read meanwhile would change them, shown again: the same
@@ -54,36 +55,34 @@ TEST_F(DialogsTest, SettingsDialogsShowTheStateAndMoveIt) {
     EXPECT_FALSE(dialog("Form2")->isVisible() || dialog("Form4")->isVisible() ||
                  dialog("Form5")->isVisible());
     rig->state.ChannelFrequency[5] = 200;
-    rig->state.NoiseFilterLevel = 25.5f;
+    rig->state.NoiseFilterLevel = 122.4f;  // position 52's level: 100 - 122.4f / 2.55 = 51.9999994
     for (const std::int16_t speed : {9000, 20000, -5}) {
         rig->state.AgcSpeed = speed;
         rig->trigger("mnuARUSpeed");
-        EXPECT_EQ(
-            rig->missing({QStringLiteral("Label3=%1").arg(speed),
+        rig->expectShown({QStringLiteral("Label3=%1").arg(speed),
                           QStringLiteral("Slider1=%1").arg(std::clamp<int>(speed, 1000, 10000))},
-                         "Form5"),
-            QStringList());
+                         "Form5");
         EXPECT_EQ(rig->state.AgcSpeed, speed) << "filling writes nothing back";
     }
     rig->trigger("mnuFrequence");
     rig->trigger("mnuNoiseFilter");
     EXPECT_EQ(dialog("Form2"), form2);
-    EXPECT_EQ(rig->missing({"Slider1_5=200", "Label2_5=12500 Гц"}, "Form2"), QStringList());
-    EXPECT_EQ(rig->missing({"Slider1_0=90", "Label1_0=10%"}, "Form4"), QStringList());
+    rig->expectShown({"Slider1_5=200", "Label2_5=12500 Гц"}, "Form2");
+    rig->expectShown({"Slider1_0=52", "Label1_0=48%"}, "Form4");
 
     // While shown, they follow a reset and a preset load.
     rig->set({"Slider1_1=77"}, "Form2");
     rig->set({"Slider1=8000"}, "Form5");
     rig->trigger("mnuReset");
-    EXPECT_EQ(rig->missing({"Slider1_1=4", "Label2_1=250 Гц"}, "Form2"), QStringList());
-    EXPECT_EQ(rig->missing({"Slider1=5000", "Label3=5000"}, "Form5"), QStringList());
+    rig->expectShown({"Slider1_1=4", "Label2_1=250 Гц"}, "Form2");
+    rig->expectShown({"Slider1=5000", "Label3=5000"}, "Form5");
 
     QTemporaryDir dir;
     rig->dialogs.openPath = writeFile(dir, "unusual.lcf", unusualPreset());
     rig->trigger("mnuOpen");
-    EXPECT_EQ(rig->missing({"Slider1_7=107", "Label2_7=6687.5 Гц"}, "Form2"), QStringList());
-    EXPECT_EQ(rig->missing({"Label1_0=20%"}, "Form4"), QStringList());
-    EXPECT_EQ(rig->missing({"Label3=7000"}, "Form5"), QStringList());
+    rig->expectShown({"Slider1_7=107", "Label2_7=6687.5 Гц"}, "Form2");
+    rig->expectShown({"Label1_0=20%"}, "Form4");
+    rig->expectShown({"Label3=7000"}, "Form5");
 }
 
 // The effects dialog is modal, applies each change at once (the timers take the new periods,
@@ -94,13 +93,12 @@ TEST_F(DialogsTest, EffectsDialogIsModalAndAppliesChangesAtOnce) {
     auto* form6 = rig->find<QDialog>("Form6");
     EXPECT_EQ(form6->windowTitle(), QStringLiteral("Настройки автомата световых эффектов"));
     EXPECT_EQ(QApplication::activeModalWidget(), form6);
-    EXPECT_EQ(rig->missing({"Slider1=1", "Label2=1", "Slider2=10", "Option1_0=false",
-                            "Option1_1=true", "Option2_0=true", "Option2_2=false"},
-                           "Form6"),
-              QStringList());
+    rig->expectShown({"Slider1=1", "Label2=1", "Slider2=10", "Option1_0=false", "Option1_1=true",
+                      "Option2_0=true", "Option2_2=false"},
+                     "Form6");
 
     rig->set({"Slider1=4"}, "Form6");
-    EXPECT_EQ(rig->missing({"Label2=4"}, "Form6"), QStringList());
+    rig->expectShown({"Label2=4"}, "Form6");
     EXPECT_EQ(rig->timer(2).interval(), 4000);
     EXPECT_TRUE(rig->timer(2).enabled());
     rig->set({"Slider2=3"}, "Form6");
@@ -132,9 +130,127 @@ TEST_F(DialogsTest, EffectsDialogIsModalAndAppliesChangesAtOnce) {
     rig->state.EffectIntervalMs = 500;
     rig->trigger("mnuAutomatic");
     EXPECT_EQ(rig->find<QDialog>("Form6"), form6);
-    EXPECT_EQ(rig->missing({"Option2_1=true", "Option1_0=true", "Slider2=5", "Slider1=4"}, "Form6"),
-              QStringList());
+    rig->expectShown({"Option2_1=true", "Option1_0=true", "Slider2=5", "Slider1=4"}, "Form6");
     form6->close();
+}
+
+using Kind = OutputChoice::Kind;
+
+class OutputsDialogTest : public WindowTest {
+  protected:
+    OutputsDialogTest() { rig->window.setOutputSettings(settings); }
+
+    QDialog* open() const {
+        rig->trigger("mnuOutputs");
+        return rig->find<QDialog>("Form7");
+    }
+    // What the next start reads.
+    OutputChoices saved() const { return loadOutputChoices(QSettings(path, QSettings::IniFormat)); }
+
+    QTemporaryDir dir;
+    QString path = dir.filePath("kalindor.conf");
+    QSettings settings{path, QSettings::IniFormat};
+};
+
+// The last item of "Настройки" opens the modal dialog; OK keeps the outputs in the --device
+// syntax for the next start, reopening shows them, Cancel keeps nothing.
+TEST_F(OutputsDialogTest, OkKeepsTheOutputsAndReopeningShowsThem) {
+    const QAction* item = rig->find<QMenu>("mnuOptions")->actions().back();
+    EXPECT_EQ(item->objectName() + "=" + item->text(), QStringLiteral("mnuOutputs=Выход света…"));
+    QDialog* form7 = open();
+    EXPECT_EQ(QApplication::activeModalWidget(), form7);
+    rig->expectShown({"optUsb=true", "fraOla=false", "fraGpio=false", "spnDelay=0",
+                      "spnOlaPort=9010", "optSwitch=true"},
+                     "Form7");
+
+    const QStringList entered{"optSim=true",      "fraOla=true",       "spnUniverse=3",
+                              "spnFirstSlot=505", "optDim=true",       "spnOlaPort=9011",
+                              "fraGpio=true",     "txtChip=gpiochip1", "spnLine_0=7",
+                              "spnLine_1=6",      "spnLine_2=5",       "spnLine_3=4",
+                              "spnLine_4=3",      "spnLine_5=2",       "spnLine_6=1",
+                              "spnLine_7=0",      "chkActiveLow=true", "spnDelay=250"};
+    rig->set(entered, "Form7");
+    rig->click("cmdOK");
+    EXPECT_FALSE(form7->isVisible());
+    EXPECT_EQ(QSettings(path, QSettings::IniFormat).value("outputs/devices").toStringList(),
+              QStringList({"sim", "ola:3:505", "gpio:gpiochip1:7,6,5,4,3,2,1,0:active-low"}));
+    const OutputChoices expected = saved();
+    EXPECT_EQ(std::tuple(expected.olaPort, expected.dmxLevels, expected.lightDelayMs),
+              std::tuple(9011, DmxLevels::kDim, 250));
+
+    open();
+    rig->expectShown(entered, "Form7");
+    rig->set({"optNone=true", "fraOla=false", "spnDelay=999"}, "Form7");
+    rig->click("cmdCancel");
+    EXPECT_FALSE(form7->isVisible());
+    EXPECT_EQ(saved(), expected);
+    open();
+    rig->expectShown(entered, "Form7");
+}
+
+// The dialog shows the first OLA and GPIO outputs and keeps the others as they are; input it
+// cannot use is refused with the reason, the dialog staying open and nothing saved.
+TEST_F(OutputsDialogTest, OtherOutputsAreKeptAndInvalidInputIsRefused) {
+    OutputChoices many{.devices = {}};
+    for (const char* device :
+         {"ola:1:1", "gpio:a:0,1,2,3,4,5,6,7", "ola:2:10", "gpio:b:8,9,10,11,12,13,14,15"}) {
+        many.devices.push_back(parseOutputChoice(device).value());
+    }
+    saveOutputChoices(settings, many);
+    open();
+    rig->expectShown({"optNone=true", "spnUniverse=1", "txtChip=a", "spnLine_7=7"}, "Form7");
+    rig->click("cmdOK");
+    EXPECT_EQ(saved(), many);
+
+    const std::pair<QStringList, QString> cases[] = {
+        {{"txtChip= "}, "Укажите имя микросхемы GPIO"},
+        {{"spnLine_5=0"}, "Каналы 1 и 6 подключены к одной линии GPIO 0"},
+        {{"txtChip=a:b"}, "не может содержать двоеточие"},
+        {{"spnUniverse=2"}, "уже занята другим сохранённым выходом"},
+    };
+    for (const auto& [entries, reason] : cases) {
+        SCOPED_TRACE(entries.join(' ').toStdString());
+        QDialog* form7 = open();
+        rig->set(entries + QStringList{"optUsb=true"}, "Form7");
+        rig->click("cmdOK");
+        EXPECT_TRUE(form7->isVisible());
+        EXPECT_TRUE(!rig->dialogs.messages.empty() &&
+                    rig->dialogs.messages.back().text.contains(reason));
+        rig->dialogs.messages.clear();
+        EXPECT_EQ(saved(), many);
+        form7->reject();
+    }
+}
+
+// A value that cannot be read loads as if its key were missing, as that key's default; the
+// other keys keep their values.
+TEST(OutputSettingsTest, UnreadableValuesLoadAsThatKeysDefault) {
+    QTemporaryDir dir;
+    QSettings settings(dir.filePath("kalindor.conf"), QSettings::IniFormat);
+    EXPECT_EQ(loadOutputChoices(settings), OutputChoices{});
+    const OutputChoices good{.devices = {{.kind = Kind::kSim}},
+                             .usbVendorId = 0x1234,
+                             .usbProductId = 0xABCD,
+                             .olaPort = 9999,
+                             .dmxLevels = DmxLevels::kDim,
+                             .lightDelayMs = 40};
+    const std::pair<QString, QVariant> cases[] = {
+        {"devices", "nonsense"},    {"devices", QStringList{"sim", "usb"}},
+        {"devices", QStringList{}}, {"devices", "gpio:c:1,1,2,3,4,5,6,7"},
+        {"olaPort", "port"},        {"olaPort", 65536},
+        {"dmxLevels", "bright"},    {"lightDelayMs", 1001},
+        {"lightDelayMs", "-1"},     {"usbId", "03EB"},
+        {"usbId", "03EB:xyz"},
+    };
+    for (const auto& [key, value] : cases) {
+        SCOPED_TRACE((key + "=" + value.toString()).toStdString());
+        saveOutputChoices(settings, good);
+        settings.remove("outputs/" + key);
+        const OutputChoices missing = loadOutputChoices(settings);
+        EXPECT_NE(missing, good);
+        settings.setValue("outputs/" + key, value);
+        EXPECT_EQ(loadOutputChoices(settings), missing);
+    }
 }
 
 }  // namespace
