@@ -101,7 +101,9 @@ TEST_F(CommandsTest, AnalyzeMatchesTheWorkedReference) {
         args.insert(args.end(), options.begin(), options.end());
         std::string text;
         for (const int value : preset) {
-            text += " " + std::to_string(value) + " \r\n";
+            text += ' ';
+            text += std::to_string(value);
+            text += " \r\n";
         }
         if (!preset.empty()) {
             args.insert(args.end(), {"--preset", file("p.lcf", text)});

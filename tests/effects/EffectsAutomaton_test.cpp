@@ -55,7 +55,9 @@ TEST(EffectsAutomaton, FireRunsUpAndDownShowingEachEndTwiceFromStartUp) {
     for (const int position : {0, 1, 2, 3, 4, 5, 6, 7, 7, 6, 5, 4, 3, 2, 1, 0, 0, 1, 2}) {
         SCOPED_TRACE(position);
         rig.device.connected = position != 5;
-        EXPECT_EQ(rig.step(), std::string(8, '.').replace(position, 1, "X"));
+        std::string lamps(8, '.');
+        lamps[static_cast<std::size_t>(position)] = 'X';
+        EXPECT_EQ(rig.step(), lamps);
         EXPECT_EQ(rig.automaton->effectPattern(), 1 << position);
         EXPECT_EQ(rig.view.connected, position != 5);
     }

@@ -145,7 +145,9 @@ std::string changedBytes() {
     std::string text = " 70 \r\n 2 \r\n 1 \r\n";
     for (int ch = 0; ch < kChannelCount; ++ch) {
         for (const int position : {1 + ch, 40 - 3 * ch, 200 + ch}) {
-            text += " " + std::to_string(position) + " \r\n";
+            text += ' ';
+            text += std::to_string(position);
+            text += " \r\n";
         }
     }
     return text + " 60 \r\n 0 \r\n 0 \r\n 1 \r\n 20000 \r\n 632 \r\n";
