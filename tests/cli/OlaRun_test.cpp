@@ -107,7 +107,9 @@ TEST_F(OlaRunTest, ResumesWithinTwoSecondsOfTheDaemonReturning) {
     play(test::silenceU8(0.2) + test::toneU8(1562.5, 6, 20), {}, [&](const Slots& slots) {
         if (!restarted && slots[4] == 255) {
             olad.kill();
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            // Down long enough for the output to notice (its next repeat, 500 ms) and for the
+            // once-a-second status check to see it.
+            std::this_thread::sleep_for(std::chrono::milliseconds(2000));
             restarted = olad.start(port);
             ready = Clock::now();
         } else if (restarted && resumedAfterMs < 0 && slots[4] == 255) {
