@@ -11,7 +11,7 @@
 #include "audio/SoundInputFactory.h"
 #include "core/SharedState.h"
 #include "launch/LaunchOptions.h"
-#include "lights/LightDeviceFactory.h"
+#include "engine/LightDeviceFactory.h"
 #include "lights/OutputWatch.h"
 #include "ui/Form1.h"
 #include "ui/OutputSettings.h"

@@ -13,7 +13,7 @@
 #include "core/ControlUpdates.h"
 #include "engine/Engine.h"
 #include "launch/LaunchOptions.h"
-#include "lights/LightDeviceFactory.h"
+#include "engine/LightDeviceFactory.h"
 #include "lights/OutputWatch.h"
 #include "platform/PollEventLoop.h"
 #include "presets/PresetFile.h"

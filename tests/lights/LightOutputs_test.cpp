@@ -12,7 +12,7 @@
 #include "core/ControlUpdates.h"
 #include "engine/Engine.h"
 #include "lights/DelayedLightDevice.h"
-#include "lights/LightDeviceFactory.h"
+#include "engine/LightDeviceFactory.h"
 #include "lights/OutputWatch.h"
 #include "lights/SimulatedBoard.h"
 #include "support/FakeLightDevice.h"

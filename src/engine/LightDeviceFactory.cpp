@@ -1,4 +1,4 @@
-#include "lights/LightDeviceFactory.h"
+#include "engine/LightDeviceFactory.h"
 
 #include "lights/AbsentBoard.h"
 #include "lights/SimulatedBoard.h"
