@@ -7,6 +7,7 @@
 
 #include "core/ControlUpdates.h"
 #include "ui/widgets/CaptionFit.h"
+#include "ui/widgets/Controls.h"
 #include "ui/widgets/Twips.h"
 
 namespace kalindor::ui {
@@ -18,13 +19,7 @@ constexpr int kRowTwips = 360;
 }  // namespace
 
 Form2::Form2(SharedState& state, QWidget* parent) : QDialog(parent), state_(state) {
-    setObjectName(QStringLiteral("Form2"));
-    setWindowTitle(QStringLiteral("Настройки частоты"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    QFont font = this->font();
-    font.setPixelSize(kFontPixelSize);
-    setFont(font);
+    setUpDialog(*this, QStringLiteral("Form2"), QStringLiteral("Настройки частоты"));
     setFixedSize(twipsToPixels(5610), twipsToPixels(3480));
 
     const SettingInfo& frequency = settingInfo(Setting::kFrequency);

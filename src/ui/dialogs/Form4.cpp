@@ -6,18 +6,13 @@
 #include <QSlider>
 
 #include "core/ControlUpdates.h"
+#include "ui/widgets/Controls.h"
 #include "ui/widgets/Twips.h"
 
 namespace kalindor::ui {
 
 Form4::Form4(SharedState& state, QWidget* parent) : QDialog(parent), state_(state) {
-    setObjectName(QStringLiteral("Form4"));
-    setWindowTitle(QStringLiteral("Настройки фильтра шума"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    QFont font = this->font();
-    font.setPixelSize(kFontPixelSize);
-    setFont(font);
+    setUpDialog(*this, QStringLiteral("Form4"), QStringLiteral("Настройки фильтра шума"));
     setFixedSize(twipsToPixels(2970), twipsToPixels(1200));
 
     Slider1[0] = new QSlider(Qt::Horizontal, this);

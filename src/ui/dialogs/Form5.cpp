@@ -7,18 +7,13 @@
 
 #include "core/ControlUpdates.h"
 #include "ui/widgets/CaptionFit.h"
+#include "ui/widgets/Controls.h"
 #include "ui/widgets/Twips.h"
 
 namespace kalindor::ui {
 
 Form5::Form5(SharedState& state, QWidget* parent) : QDialog(parent), state_(state) {
-    setObjectName(QStringLiteral("Form5"));
-    setWindowTitle(QStringLiteral("Скорость АРУ"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    QFont font = this->font();
-    font.setPixelSize(kFontPixelSize);
-    setFont(font);
+    setUpDialog(*this, QStringLiteral("Form5"), QStringLiteral("Скорость АРУ"));
     setFixedSize(twipsToPixels(3360), twipsToPixels(1185));
 
     Label1 = new QLabel(QStringLiteral("Больше"), this);

@@ -16,15 +16,10 @@ namespace kalindor::ui {
 
 Form6::Form6(SharedState& state, std::function<void()> timerPeriodsChanged, QWidget* parent)
     : QDialog(parent), state_(state), timerPeriodsChanged_(std::move(timerPeriodsChanged)) {
-    setObjectName(QStringLiteral("Form6"));
-    setWindowTitle(QStringLiteral("Настройки автомата световых эффектов"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
+    setUpDialog(*this, QStringLiteral("Form6"),
+                QStringLiteral("Настройки автомата световых эффектов"));
     // Shown, it blocks the main window's input (show() itself returns at once).
     setWindowModality(Qt::ApplicationModal);
-    QFont font = this->font();
-    font.setPixelSize(kFontPixelSize);
-    setFont(font);
     setFixedSize(twipsToPixels(6090), twipsToPixels(3270));
 
     Label1 = makeLabel(this, QStringLiteral("Label1"), QStringLiteral("Если нет сигнала"),

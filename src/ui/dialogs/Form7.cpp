@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "ui/widgets/Controls.h"
 #include "ui/widgets/Twips.h"
 
 namespace kalindor::ui {
@@ -53,15 +54,9 @@ void addRow(QFormLayout* form, const QString& name, const QString& caption, QWid
 }  // namespace
 
 Form7::Form7(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("Form7"));
-    setWindowTitle(QStringLiteral("Выход света"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
+    setUpDialog(*this, QStringLiteral("Form7"), QStringLiteral("Выход света"));
     // Shown, it blocks the main window's input (show() itself returns at once).
     setWindowModality(Qt::ApplicationModal);
-    QFont font = this->font();
-    font.setPixelSize(kFontPixelSize);
-    setFont(font);
 
     fraBoard = named(new QGroupBox(QStringLiteral("Плата"), this), QStringLiteral("fraBoard"));
     auto* boardRow = new QHBoxLayout(fraBoard);

@@ -1,6 +1,20 @@
 #include "ui/widgets/Controls.h"
 
+#include <QFont>
+
+#include "ui/widgets/Twips.h"
+
 namespace kalindor::ui {
+
+void setUpDialog(QDialog& dialog, const QString& name, const QString& title) {
+    dialog.setObjectName(name);
+    dialog.setWindowTitle(title);
+    dialog.setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint);
+    QFont font = dialog.font();
+    font.setPixelSize(kFontPixelSize);
+    dialog.setFont(font);
+}
 
 QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, QRect geometry) {
     auto* label = new QLabel(text, parent);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDialog>
 #include <QLabel>
 #include <QRect>
 #include <QSlider>
@@ -9,6 +10,10 @@
 #include "core/Settings.h"
 
 namespace kalindor::ui {
+
+// Names a settings dialog, gives it its title, a fixed-size frame with only a close button,
+// and the window's font.
+void setUpDialog(QDialog& dialog, const QString& name, const QString& title);
 
 // A word-wrapping label named `name` (its objectName), at `geometry` in pixels; owned by parent.
 QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, QRect geometry);
