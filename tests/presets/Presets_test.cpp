@@ -56,7 +56,7 @@ std::string defaultsWithLine(int line, const std::string& text, int lines = kPre
 
 // Each number is written between blanks, a negative one with its sign in place of the first.
 // (The start-up values line by line are pinned by the preset show command's test, the writing
-// of every line by the preset file tests.)
+// of every line by the preset file tests below.)
 TEST(PresetFormat, NegativeNumbersTakeThePlaceOfTheBlank) {
     PresetValues values = defaultValues();
     values.AgcSpeed = -32768;
@@ -191,7 +191,7 @@ TEST_F(PresetFileTest, SaveThenLoadGivesBackEverySettingKeepingPermissionsAndLin
 
 // A failed read changes no setting: the short file differs from the state in every line it
 // has, so a reader that applied items one by one would be seen. (What the parser refuses is
-// checked on texts by the preset values' tests.)
+// checked on texts by the PresetParse tests above.)
 TEST_F(PresetFileTest, FailedLoadsChangeNoSettingAndSayWhy) {
     writeBytes(folder_.path("x.lcf"), changedBytes());
     std::string shortFile = changedBytes();
