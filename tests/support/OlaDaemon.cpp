@@ -50,6 +50,11 @@ struct Fetch {
         loop.Terminate();
     }
     void end() { loop.Terminate(); }
+    void closed() {
+        closeHandlerRan = true;
+        loop.Terminate();
+    }
+    bool closeHandlerRan = false;
 };
 
 }  // namespace
@@ -148,12 +153,18 @@ std::optional<std::vector<std::uint8_t>> OlaDaemon::fetch(std::uint32_t universe
     Fetch fetch;
     ola::client::OlaClient client(socket.get());
     client.Setup();
-    client.SetCloseHandler(ola::NewSingleCallback(&fetch, &Fetch::end));
+    // The client runs its close handler but never frees it: freed here unless it ran.
+    auto* const onClose = ola::NewSingleCallback(&fetch, &Fetch::closed);
+    client.SetCloseHandler(onClose);
     fetch.loop.AddReadDescriptor(socket.get());
     client.FetchDMX(universe, ola::NewSingleCallback(&fetch, &Fetch::done));
     fetch.loop.RegisterSingleTimeout(2000, ola::NewSingleCallback(&fetch, &Fetch::end));
     fetch.loop.Run();
     fetch.loop.RemoveReadDescriptor(socket.get());
+    client.SetCloseHandler(nullptr);
+    if (!fetch.closeHandlerRan) {
+        delete onClose;
+    }
     client.Stop();
     return fetch.slots;
 }
