@@ -11,8 +11,8 @@
 
 #include "core/ControlUpdates.h"
 #include "engine/Engine.h"
-#include "lights/DelayedLightDevice.h"
 #include "engine/LightDeviceFactory.h"
+#include "lights/DelayedLightDevice.h"
 #include "lights/OutputWatch.h"
 #include "lights/SimulatedBoard.h"
 #include "support/FakeLightDevice.h"
