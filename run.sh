@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds, and starts Kalindor. Arguments go to the program, e.g.
 #   ./run.sh                      the window
 #   ./run.sh party.lcf start      the window, preset loaded, capture started

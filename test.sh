@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds, and runs every test. The exit status is the result.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -8,6 +9,8 @@ jobs=$(nproc)
 
 # The shape of src/: no include cycle between folders, small folders, no Qt below ui/.
 ./scripts/check-layout.sh
+# Every source, build file and script under the project's licence (an SPDX line at its top).
+./scripts/check-spdx.sh
 # Every source in the project's format (.clang-format).
 git ls-files -co --exclude-standard src tests bench fuzz | grep -E '\.(cpp|h)$' |
     xargs clang-format --dry-run --Werror

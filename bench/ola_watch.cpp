@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Watches a universe for the latency benchmark (scripts/bench-latency.sh): starts a private OLA
 // daemon on PORT (the tests' one, see tests/support/OlaDaemon.h), prints "ready", then one line
 // per DMX update of universe 1 as the daemon pushes it: the wall-clock time in ms since the

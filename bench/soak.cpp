@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Soak run in fast time: the whole engine (capture, buffer pipeline, effects automaton) with a
 // simulated board, on an hour of generated, varied sound (music-like tone mixes, silence,
 // noise, clipping, DC offset), on a virtual clock. Every few seconds a setting changes at

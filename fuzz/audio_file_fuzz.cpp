@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The audio-file reader of `analyze` on arbitrary bytes, then the analysis over what it loaded.
 // Input layout: one byte whose lowest bit chooses a headerless capture file (".u8") or any other
 // name (libsndfile decides the format), one byte for the tick (1..100 ms), then the file's bytes.

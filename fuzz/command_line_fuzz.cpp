@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command-line parser and the launch options on arbitrary text. Input layout: one byte whose
 // lowest bit chooses the program (0 the window, 1 `kalindor-cli run`), then the arguments
 // separated by NUL bytes; the same bytes, NULs included, are also parsed as one command text.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the initial corpus of every fuzz target: make_initial_corpus FOLDER creates
 // FOLDER/<target>/ with a few well-formed inputs each, so the fuzzers start from real presets,
 // command lines, sound files and settings sequences rather than from nothing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The buffer pipeline fed arbitrary sample buffers under arbitrary settings. Input layout: a
 // sequence of records, each one command byte and its arguments (little-endian):
 //   0 scan period (int32)        1 decay position (int32)      2 threshold (ch byte, int32)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The preset reader on arbitrary bytes. A rejected preset changes no setting; an accepted one
 // applies exactly the numbers it holds, and written back and read again gives the same 33
 // numbers and the same settings. The text parser and the file reader agree.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Measures the window's cost while it runs: CPU (share of one core) and resident memory of the
 # `kalindor` process at the fastest scan speed (30 ms), music playing through the file input,
 # the graph drawn, the simulated light board, under Xvfb.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Latency and CPU of live capture, measured by hand (not part of the tests).
 #
 #   scripts/bench-latency.sh [BUILD_DIR]      (default: build; kalindor-cli must be built)

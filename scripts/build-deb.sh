@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package of the working tree (committed or not) and checks it with lintian.
 #   scripts/build-deb.sh OUTDIR
 # Leaves kalindor_<version>_<arch>.deb in OUTDIR; fails when the build, the package's own tests

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the shape of src/: folder-level includes form no cycle, no folder holds more than 12
 # units (a .h/.cpp pair or a lone file), nothing below ui/ and app/ includes Qt, and no
 # CMakeLists.txt globs its sources. Prints every violation; exit status 1 when there is one.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the Debian package as a user would meet it, on a bare Debian 12 (run by hand, as root;
 # needs the network to reach the Debian mirror):
 #   scripts/check-package.sh DEB

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs clang-tidy with the project's .clang-tidy over src/ (or the files given), using the
 # compile commands of a configured build folder:
 #   scripts/clang-tidy.sh [--build DIR] [FILE...]      (DIR defaults to build)

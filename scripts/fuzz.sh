@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets with clang in build-fuzz and runs each for SECONDS, one after
 # the other, starting from the initial corpus that make_initial_corpus writes. The corpus each
 # run grows is kept in build-fuzz/corpus/<target> and reused by the next run.

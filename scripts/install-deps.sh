@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs every system package the project needs to build, test and run.
 # Idempotent: packages already present are skipped. Works as root or via sudo.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Mutation check: breaks the product code on purpose, one realistic fault at a time, rebuilds,
 # runs the tests and records which tests fail. A fault no test notices shows a gap in the suite.
 #

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced by the benchmark and soak scripts: a private PulseAudio server for measuring.
 #
 #   start_private_pulse WORK SINK [KEEPER_MS]

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Real-time soak run: `kalindor-cli run --device sim` against a private PulseAudio server for
 # SECONDS (default 600) while music with pauses plays into the server's null sink, so the
 # lights follow the music and the effects automaton takes over in every pause.

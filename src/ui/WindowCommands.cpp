@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/WindowCommands.h"
 
 #include <QFile>
@@ -32,7 +33,7 @@ const QString kAboutText = QStringLiteral(
     "      Версия: USB 0.1 Beta\r"
     "Автор: разработчики проекта Калиндор\r"
     "Связь: через трекер задач проекта\r"
-    "Свободная программа для Linux, 2025");
+    "Лицензия GNU GPL 3 или новее, Linux, 2026");
 
 const QString kResetQuestion = QStringLiteral("Вы действительно хотите сбросить установки?");
 const QString kResetTitle = QStringLiteral("Сброс настроек");

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kalindor-cli run in real time with the simulated board, whose log shows what the lights did,
 // capturing live from a private PulseAudio server; a source that goes away must end the run
 // with a message. (A sound file played as if captured is tested with the other commands.)

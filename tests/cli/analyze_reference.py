@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Works out the lines Commands_test expects from `kalindor-cli analyze`, independently of the
 program: a direct DFT in double precision instead of its FFT, then the point scaling, hold,
 gain, AGC, noise filter, threshold and half-to-even bar rounding with every stored value

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <QSignalSpy>
 #include <QTest>
 #include <cmath>
@@ -104,6 +105,7 @@ TEST_F(Form1Test, PortsAndAboutShowOnlyTheirMessages) {
     EXPECT_TRUE(about.text.startsWith("     КАЛИНДОР\r      Версия: USB 0.1 Beta\r"));
     EXPECT_EQ(about.text.count('\r'), 4);
     EXPECT_FALSE(about.text.contains('\n'));
+    EXPECT_TRUE(about.text.endsWith("\rЛицензия GNU GPL 3 или новее, Linux, 2026"));
     EXPECT_TRUE(ports.icon == UserDialogs::Icon::kNone && about.icon == UserDialogs::Icon::kNone);
     EXPECT_EQ(rig->state, before);
 }
