@@ -7,7 +7,7 @@ set -euo pipefail
 PACKAGES=(
   # toolchain
   build-essential cmake ninja-build pkg-config git ca-certificates
-  clang clang-format clang-tidy libclang-rt-14-dev
+  clang clang-format clang-tidy libclang-rt-dev
   # libraries
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libpulse-dev portaudio19-dev
