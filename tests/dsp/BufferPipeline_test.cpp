@@ -4,6 +4,7 @@
 #include <fftw3.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
