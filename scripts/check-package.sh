@@ -1,57 +1,31 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Checks the Debian package as a user would meet it, on a bare Debian 12 (run by hand, as root;
-# needs the network to reach the Debian mirror):
+# Checks the Debian package as a user would meet it, on a bare Debian of the release it was built
+# for (run by hand, as root; needs the network to reach the Debian mirror):
 #   scripts/check-package.sh DEB
-# Makes a debootstrap minbase root of bookworm in a temporary folder, installs DEB there with
-# apt-get (which must pull every run-time dependency), then runs: kalindor-cli --version,
+# The release comes from the package's version (0.1+deb12: bookworm, 0.1+deb13: trixie). Makes
+# a debootstrap minbase root of it (scripts/lib/debian-root.sh), installs DEB there with apt-get
+# (which must pull every run-time dependency), then runs: kalindor-cli --version,
 # kalindor-cli analyze on a generated tone, and the window under the offscreen platform
 # (--version, and a screenshot run playing the tone into the simulated board). The installed
 # files are listed. The root is removed at the end unless KALINDOR_KEEP_ROOT=1; its mounts are
-# always taken down. KALINDOR_MIRROR sets the mirror (default http://deb.debian.org/debian).
+# always taken down.
 set -euo pipefail
 
 [ $# -eq 1 ] && [ -f "$1" ] || { echo "usage: scripts/check-package.sh DEB" >&2; exit 2; }
 deb=$(realpath "$1")
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
+source scripts/lib/debian-root.sh
 
-root=$(mktemp -d /tmp/kalindor-root.XXXXXX)
-chmod 755 "$root"  # a root file system readable by its own users (apt's _apt)
-mounted=()
-cleanup() {
-    # Processes still running inside the root (none expected) hold its mounts.
-    for link in /proc/[0-9]*/root; do
-        if [ "$(readlink "$link" 2>/dev/null)" = "$root" ]; then
-            pid=${link#/proc/}
-            kill "${pid%/root}" 2>/dev/null || true
-        fi
-    done
-    for (( i = ${#mounted[@]} - 1; i >= 0; i-- )); do
-        umount "${mounted[i]}" 2>/dev/null || umount -l "${mounted[i]}" || true
-    done
-    if [ "${KALINDOR_KEEP_ROOT:-0}" = 1 ]; then
-        echo "check-package: the root is kept in $root" >&2
-    else
-        rm -rf --one-file-system "$root"
-    fi
-}
-trap cleanup EXIT
-
-echo "check-package: debootstrap bookworm (minbase) into $root" >&2
-debootstrap --variant=minbase bookworm "$root" "${KALINDOR_MIRROR:-http://deb.debian.org/debian}" \
-    >"$root.debootstrap.log" 2>&1 || { tail -20 "$root.debootstrap.log" >&2; exit 1; }
-rm -f "$root.debootstrap.log"
-for fs in proc sys dev dev/pts; do
-    case $fs in
-        proc) mount -t proc proc "$root/proc" ;;
-        sys) mount -t sysfs sysfs "$root/sys" ;;
-        *) mount --bind "/$fs" "$root/$fs" ;;
-    esac
-    mounted+=("$root/$fs")
-done
-
-inside() { chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 "$@"; }
+version=$(dpkg-deb -f "$deb" Version)
+case $version in
+    *+deb12) suite=bookworm ;;
+    *+deb13) suite=trixie ;;
+    *) echo "check-package: $deb ($version) names no Debian release this check knows" >&2; exit 2 ;;
+esac
+echo "check-package: $(basename "$deb") on a bare $suite (minbase)" >&2
+root_create "$suite"
 
 cp "$deb" "$root/tmp/"
 inside apt-get update -qq
