@@ -25,7 +25,7 @@ char removeAtExit[64] = {};
 
 std::string scratchFolder() {
     static const std::string folder = [] {
-        struct stat info {};
+        struct stat info = {};
         const bool shm = ::stat("/dev/shm", &info) == 0 && S_ISDIR(info.st_mode);
         std::string pattern = std::string(shm ? "/dev/shm" : "/tmp") + "/kalindor-fuzz-XXXXXX";
         if (::mkdtemp(pattern.data()) == nullptr) {

@@ -13,7 +13,7 @@ namespace kalindor {
 namespace {
 
 bool isFileChoice(const std::string& choice) {
-    struct stat info {};
+    struct stat info = {};
     if (::stat(choice.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
         return true;
     }

@@ -96,11 +96,11 @@ Expected<void> PollEventLoop::watchSignals(std::initializer_list<int> signals) {
         return unexpected(systemFailure("pipe2"));
     }
     for (const int signal : signals) {
-        struct sigaction action {};
+        struct sigaction action = {};
         action.sa_handler = onWatchedSignal;
         sigemptyset(&action.sa_mask);
         action.sa_flags = SA_RESTART;
-        struct sigaction previous {};
+        struct sigaction previous = {};
         ::sigaction(signal, &action, &previous);
         previousHandlers_.emplace_back(signal, previous.sa_handler);
     }

@@ -90,7 +90,7 @@ void splitPath(const std::string& path, std::string& folder, std::string& name) 
 
 // A symbolic link is replaced at its target, as writing through it in place would.
 std::string resolveTarget(const std::string& path) {
-    struct stat info {};
+    struct stat info = {};
     if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
         char resolved[PATH_MAX];
         if (::realpath(path.c_str(), resolved) != nullptr) {
@@ -145,7 +145,7 @@ Expected<void, PresetError> writeAll(int fd, const std::string& bytes, const std
 Expected<void, PresetError> fillAndRename(FileDescriptor& file, const std::string& tempPath,
                                           const std::string& target, const std::string& path,
                                           const std::string& bytes) {
-    struct stat existing {};
+    struct stat existing = {};
     if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
         // Best effort: file systems without permission bits (FAT on a stick) refuse this, and
         // the preset's content is what the save is for.
@@ -184,7 +184,7 @@ Expected<PresetValues, PresetError> readPresetFile(const std::string& path) {
     if (file.get() < 0) {
         return unexpected(systemError(Operation::kRead, errno, "cannot open " + quoted(path)));
     }
-    struct stat info {};
+    struct stat info = {};
     if (::fstat(file.get(), &info) == 0 && S_ISDIR(info.st_mode)) {
         return unexpected(PresetError{0, kPresetAccessError, quoted(path) + " is a folder"});
     }
@@ -224,7 +224,7 @@ Expected<void, PresetError> savePresetText(const std::string& path, const std::s
     std::string folder;
     std::string name;
     splitPath(target, folder, name);
-    struct stat info {};
+    struct stat info = {};
     if (name.empty() || (::stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode))) {
         return unexpected(PresetError{0, kPresetAccessError, quoted(path) + " is a folder"});
     }

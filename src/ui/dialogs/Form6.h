@@ -33,10 +33,13 @@ class Form6 final : public QDialog {
     QSlider* Slider1 = nullptr;  // seconds 1..10
     QLabel* Label2 = nullptr;    // Slider1's value
     QLabel* Label3 = nullptr;    // "секунд, то"
+
     std::array<QRadioButton*, 2> Option1{};  // "Ничего не делать", "Запустить автомат"
+
     QLabel* Label4 = nullptr;     // "Скорость автомата"
     QSlider* Slider2 = nullptr;   // step period in tenths of a second, 1..10
     QGroupBox* Frame1 = nullptr;  // "Эффекты"
+
     std::array<QRadioButton*, 3> Option2{};  // "Бегущий огонь", "Бегущая волна", "Произвольно"
 
   private:
