@@ -1,11 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/LightDeviceFactory.h"
 
+#include "core/BuildFeatures.h"
 #include "lights/AbsentBoard.h"
 #include "lights/SimulatedBoard.h"
-#include "lights/gpio/GpioOutput.h"
-#include "lights/ola/OlaOutput.h"
 #include "lights/usb/LibusbTransport.h"
+#if KALINDOR_BUILT_WITH_OLA
+#include "lights/ola/OlaOutput.h"
+#endif
+#if KALINDOR_BUILT_WITH_GPIO
+#include "lights/gpio/GpioOutput.h"
+#endif
 
 namespace kalindor {
 
@@ -43,16 +48,28 @@ LightSetup createLightSetup(const OutputChoices& choices, const LightSetupOption
     for (const OutputChoice& choice : choices.devices) {
         switch (choice.kind) {
             case OutputChoice::Kind::kOla:
+#if KALINDOR_BUILT_WITH_OLA
                 outputs.push_back(createOlaOutput(
                     {choice.universe, choice.firstSlot, choices.dmxLevels, choices.olaPort}));
+#else
+                setup.failures.push_back("OLA " + std::to_string(choice.universe) +
+                                         ": this program was built without " +
+                                         std::string(unbuiltOutput(choice.kind)));
+#endif
                 break;
             case OutputChoice::Kind::kGpio:
+#if KALINDOR_BUILT_WITH_GPIO
                 if (auto gpio = openGpioOutput({choice.chip, choice.lines, choice.activeLow});
                     gpio) {
                     outputs.push_back(std::move(*gpio));
                 } else {
                     setup.failures.push_back(gpio.error());
                 }
+#else
+                setup.failures.push_back("GPIO " + choice.chip +
+                                         ": this program was built without " +
+                                         std::string(unbuiltOutput(choice.kind)));
+#endif
                 break;
             case OutputChoice::Kind::kUsb:
             case OutputChoice::Kind::kSim:

@@ -94,6 +94,12 @@ struct Parser {
             if (!device) {
                 return bad(device.error());
             }
+            if (const std::string_view unbuilt = unbuiltOutput(device->kind); !unbuilt.empty()) {
+                result.error = "--device " + std::string(value) + ": this " +
+                               (program == LaunchProgram::kCliRun ? "kalindor-cli" : "kalindor") +
+                               " was built without " + std::string(unbuilt);
+                return false;
+            }
             options.devices.push_back(std::move(*device));
             if (Expected<void> together = checkOutputDevices(options.devices); !together) {
                 result.error = "--device " + std::string(value) + ": " + together.error();
@@ -237,7 +243,17 @@ std::string launchOptionsHelp(LaunchProgram program) {
         "  --device usb|sim|none|ola[:UNIVERSE[:FIRST_SLOT]]|gpio:CHIP:L1,...,L8[:active-low]\n"
         "        Light output, may be given more than once: the USB board, a simulated board,\n"
         "        no board, a DMX universe through the local OLA daemon (default 1:1; channel 1\n"
-        "        at FIRST_SLOT), or relays on eight GPIO lines (default: usb).\n"
+        "        at FIRST_SLOT), or relays on eight GPIO lines (default: usb).\n";
+    std::string unbuilt;
+    for (const OutputChoice::Kind kind : {OutputChoice::Kind::kOla, OutputChoice::Kind::kGpio}) {
+        if (!unbuiltOutput(kind).empty()) {
+            unbuilt += (unbuilt.empty() ? "" : " and ") + std::string(unbuiltOutput(kind));
+        }
+    }
+    if (!unbuilt.empty()) {
+        help += "        This program was built without " + unbuilt + ".\n";
+    }
+    help +=
         "  --usb-id VVVV:PPPP\n"
         "        USB vendor and product id of the board, hexadecimal (default: 03EB:21FF).\n"
         "  --ola-port PORT\n"

@@ -5,6 +5,8 @@
 #include <limits>
 #include <optional>
 
+#include "core/BuildFeatures.h"
+
 namespace kalindor {
 
 namespace {
@@ -155,11 +157,24 @@ std::string formatOutputChoice(const OutputChoice& choice) {
     return "usb";
 }
 
+std::string_view unbuiltOutput(OutputChoice::Kind kind) {
+    if (kind == OutputChoice::Kind::kOla && !kBuiltWithOla) {
+        return "OLA (DMX) output";
+    }
+    if (kind == OutputChoice::Kind::kGpio && !kBuiltWithGpio) {
+        return "GPIO output";
+    }
+    return {};
+}
+
 Expected<void> checkOutputDevices(const std::vector<OutputChoice>& devices) {
     int boards = 0;
     for (std::size_t i = 0; i < devices.size(); ++i) {
         const OutputChoice& device = devices[i];
         const OutputChoice::Kind kind = device.kind;
+        if (const std::string_view unbuilt = unbuiltOutput(kind); !unbuilt.empty()) {
+            return unexpected("this program was built without " + std::string(unbuilt));
+        }
         if (kind == OutputChoice::Kind::kUsb || kind == OutputChoice::Kind::kSim ||
             kind == OutputChoice::Kind::kNone) {
             if (++boards > 1) {

@@ -49,9 +49,13 @@ Expected<OutputChoice> parseOutputChoice(std::string_view text);
 // The --device value that parses back to `choice`.
 std::string formatOutputChoice(const OutputChoice& choice);
 
-// Checks that a run's devices can go together: at most one of usb, sim and none (they all
-// name the board), each OLA universe and each GPIO chip at most once (an output owns its
-// whole universe or chip). The error is one line.
+// The output of `kind` when this build lacks it ("OLA (DMX) output", "GPIO output"), empty
+// when it has it: OLA and GPIO can be left out when the program is built.
+std::string_view unbuiltOutput(OutputChoice::Kind kind);
+
+// Checks that a run's devices can go together: each one built into this program, at most one
+// of usb, sim and none (they all name the board), each OLA universe and each GPIO chip at most
+// once (an output owns its whole universe or chip). The error is one line.
 Expected<void> checkOutputDevices(const std::vector<OutputChoice>& devices);
 
 // The board of a run: the usb, sim or none device given; none (no board) when only other

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/BuildFeatures.h"
 #include "core/ControlUpdates.h"
 #include "launch/OutputChoices.h"
 
@@ -84,6 +85,9 @@ TEST(LaunchOptions, OutputOptionsOverrideTheSavedChoices) {
     expected.lightDelayMs = 0;
     EXPECT_EQ(resolveOutputChoices(saved, parsed({"--light-delay=0"})), expected);
 
+    if (!kBuiltWithOla || !kBuiltWithGpio) {
+        GTEST_SKIP() << "the rest needs the OLA and GPIO outputs";
+    }
     const char* gpio = "gpio:gpiochip0:1,2,3,4,5,6,7,8:active-low";
     const LaunchOptions result = parsed({"--device", "usb", "--device=ola:2", "--ola-port", "9011",
                                          "--dmx-levels", "switch", "--device", gpio},
@@ -114,7 +118,13 @@ TEST(LaunchOptions, RunOptionsSetTheDurationAndTheAutomaton) {
     EXPECT_EQ(state.EffectIntervalMs, 300);
 }
 
+// A build without OLA or GPIO refuses that --device value, naming the program.
 TEST(LaunchOptions, UsageErrorsNameTheOption) {
+    const auto needs = [](bool built, const std::string& value, const std::string& program,
+                          const std::string& output, const std::string& message) {
+        return built ? message
+                     : "--device " + value + ": this " + program + " was built without " + output;
+    };
     const struct {
         std::vector<std::string> args;
         std::string message;
@@ -128,9 +138,13 @@ TEST(LaunchOptions, UsageErrorsNameTheOption) {
         {{"--device", "ola:1:510"}, "invalid value 'ola:1:510' for --device (expected ola["},
         {{"--device", "usb", "--device", "none"},
          "--device none: usb, sim and none cannot be combined"},
-        {{"--device", "ola", "--device", "ola:1:20"}, "OLA universe 1 is given more than once"},
+        {{"--device", "ola:1", "--device", "ola:1:20"},
+         needs(kBuiltWithOla, "ola:1", "kalindor", "OLA (DMX) output",
+               "OLA universe 1 is given more than once")},
         {{"--device", "gpio:a:1,2,3,4,5,6,7,8", "--device", "gpio:a:9,10,11,12,13,14,15,16"},
-         "GPIO chip a is given more than once"},
+         needs(kBuiltWithGpio, "gpio:a:1,2,3,4,5,6,7,8", "kalindor-cli", "GPIO output",
+               "GPIO chip a is given more than once"),
+         LaunchProgram::kCliRun},
         {{"--ola-port", "0"}, "--ola-port"},
         {{"--dmx-levels", "bright"},
          "invalid value 'bright' for --dmx-levels (expected switch or dim)"},

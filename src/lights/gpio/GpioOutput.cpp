@@ -59,7 +59,7 @@ void GpioOutput::showPattern(std::uint8_t pattern) {
 }
 
 Expected<std::unique_ptr<GpioOutput>> openGpioOutput(const GpioOutputOptions& options) {
-    return GpioOutput::open(std::make_unique<LibgpiodLines>(), options);
+    return GpioOutput::open(createLibgpiodLines(), options);
 }
 
 }  // namespace kalindor

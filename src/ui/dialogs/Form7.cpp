@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "core/BuildFeatures.h"
 #include "ui/widgets/Controls.h"
 #include "ui/widgets/Twips.h"
 
@@ -87,6 +88,9 @@ Form7::Form7(QWidget* parent) : QDialog(parent) {
     layout->addWidget(fraBoard);
     layout->addWidget(makeOlaFrame());
     layout->addWidget(makeGpioFrame());
+    // An output this build lacks is not offered; its group stays unchecked (fill).
+    fraOla->setVisible(kBuiltWithOla);
+    fraGpio->setVisible(kBuiltWithGpio);
     layout->addLayout(delayRow);
     layout->addWidget(lblNote);
     layout->addWidget(buttons);
@@ -159,10 +163,10 @@ void Form7::fill(const OutputChoices& saved) {
         if (device.kind == Kind::kUsb || device.kind == Kind::kSim || device.kind == Kind::kNone) {
             continue;
         }
-        if (device.kind == Kind::kOla && ola == nullptr &&
+        if (device.kind == Kind::kOla && kBuiltWithOla && ola == nullptr &&
             device.universe <= static_cast<std::uint32_t>(kMaxUniverse)) {
             ola = &device;
-        } else if (device.kind == Kind::kGpio && gpio == nullptr && fitsLines()) {
+        } else if (device.kind == Kind::kGpio && kBuiltWithGpio && gpio == nullptr && fitsLines()) {
             gpio = &device;
         } else {
             kept_.push_back(device);

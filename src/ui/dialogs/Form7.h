@@ -21,10 +21,10 @@ namespace kalindor::ui {
 
 // "Выход света": the light outputs of the next start. The board (USB, simulated or none), one
 // OLA universe with its first slot, the DMX levels mode and the daemon's port, one GPIO chip
-// with a line per channel, and the light delay. Opened modal over the main window, filled from
-// the saved choices at every opening; OK checks the controls and either emits chosen() and
-// closes, or emits refused() with the reason and stays open. Cancel and the close box change
-// nothing. Main thread only.
+// with a line per channel, and the light delay; a build without OLA or GPIO hides that group.
+// Opened modal over the main window, filled from the saved choices at every opening; OK checks
+// the controls and either emits chosen() and closes, or emits refused() with the reason and
+// stays open. Cancel and the close box change nothing. Main thread only.
 class Form7 final : public QDialog {
     Q_OBJECT
 

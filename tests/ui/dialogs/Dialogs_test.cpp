@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "UiTestSupport.h"
+#include "core/BuildFeatures.h"
 #include "ui/OutputSettings.h"
 
 namespace kalindor::ui::test {
@@ -163,6 +164,9 @@ TEST_F(OutputsDialogTest, OkKeepsTheOutputsAndReopeningShowsThem) {
     rig->expectShown({"optUsb=true", "fraOla=false", "fraGpio=false", "spnDelay=0",
                       "spnOlaPort=9010", "optSwitch=true"},
                      "Form7");
+    if (!kBuiltWithOla || !kBuiltWithGpio) {
+        GTEST_SKIP() << "the rest needs the OLA and GPIO outputs";
+    }
 
     const QStringList entered{"optSim=true",      "fraOla=true",       "spnUniverse=3",
                               "spnFirstSlot=505", "optDim=true",       "spnOlaPort=9011",
@@ -192,6 +196,9 @@ TEST_F(OutputsDialogTest, OkKeepsTheOutputsAndReopeningShowsThem) {
 // The dialog shows the first OLA and GPIO outputs and keeps the others as they are; input it
 // cannot use is refused with the reason, the dialog staying open and nothing saved.
 TEST_F(OutputsDialogTest, OtherOutputsAreKeptAndInvalidInputIsRefused) {
+    if (!kBuiltWithOla || !kBuiltWithGpio) {
+        GTEST_SKIP() << "needs the OLA and GPIO outputs";
+    }
     OutputChoices many{.devices = {}};
     for (const char* device :
          {"ola:1:1", "gpio:a:0,1,2,3,4,5,6,7", "ola:2:10", "gpio:b:8,9,10,11,12,13,14,15"}) {
@@ -221,6 +228,19 @@ TEST_F(OutputsDialogTest, OtherOutputsAreKeptAndInvalidInputIsRefused) {
         EXPECT_EQ(saved(), many);
         form7->reject();
     }
+}
+
+// An output this build lacks is not offered, and saved devices naming one cannot be read: they
+// load as the default board.
+TEST_F(OutputsDialogTest, OutputsThisBuildLacksAreNotOffered) {
+    settings.setValue("outputs/devices", QStringList{"sim", "ola:2:1", "gpio:a:0,1,2,3,4,5,6,7"});
+    settings.sync();
+    const QDialog* form7 = open();
+    EXPECT_EQ(rig->find<QWidget>("fraOla")->isVisibleTo(form7), kBuiltWithOla);
+    EXPECT_EQ(rig->find<QWidget>("fraGpio")->isVisibleTo(form7), kBuiltWithGpio);
+    const bool both = kBuiltWithOla && kBuiltWithGpio;
+    EXPECT_EQ(saved().devices.size(), both ? 3u : 1u);
+    rig->expectShown({both ? "optSim=true" : "optUsb=true"}, "Form7");
 }
 
 // A value that cannot be read loads as if its key were missing, as that key's default; the
