@@ -128,6 +128,7 @@ TEST(LaunchOptions, UsageErrorsNameTheOption) {
         {{"--device", "ola:1:510"}, "invalid value 'ola:1:510' for --device (expected ola["},
         {{"--device", "usb", "--device", "none"},
          "--device none: usb, sim and none cannot be combined"},
+        {{"--device", "usb", "--device", "usb"}, "--device usb: usb is given more than once"},
         {{"--device", "ola", "--device", "ola:1:20"}, "OLA universe 1 is given more than once"},
         {{"--device", "gpio:a:1,2,3,4,5,6,7,8", "--device", "gpio:a:9,10,11,12,13,14,15,16"},
          "GPIO chip a is given more than once"},
@@ -143,6 +144,7 @@ TEST(LaunchOptions, UsageErrorsNameTheOption) {
         {{"--version=1"}, "unknown option '--version=1'"},
         {{"--version"}, "unknown option '--version'", LaunchProgram::kCliRun},
         {{"--for", "0"}, "--for", LaunchProgram::kCliRun},
+        {{"--for", "0.0004"}, "--for", LaunchProgram::kCliRun},  // 0 ms once rounded
         {{"--for", "1000000000"}, "--for", LaunchProgram::kCliRun},
         {{"--no-signal", "0"}, "invalid value '0' for --no-signal", LaunchProgram::kCliRun},
         {{"--no-signal", "11"}, "--no-signal", LaunchProgram::kCliRun},
