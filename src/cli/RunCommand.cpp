@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,10 +24,6 @@
 namespace kalindor::cli {
 
 namespace {
-
-constexpr const char* kOpenFailure =
-    "Невозможно открыть устройство ввода звука. Возможно оно занято или используется другим "
-    "приложением.";
 
 constexpr const char* kRunUsage =
     "Usage: kalindor-cli run [OPTIONS] [PRESET]\n"
@@ -122,7 +120,16 @@ int runLive(std::span<const std::string> args) {
     const OutputChoices outputs = resolveOutputChoices(OutputChoices{}, options);
     LightSetupOptions lightOptions;
     lightOptions.simLog = boardKind(outputs.devices) == OutputChoice::Kind::kSim ? stdout : nullptr;
-    lightOptions.onProblem = [](const std::string& problem) { printError(problem); };
+    // The simulated board's one problem is its log, stdout, refusing a write: a run whose
+    // output is lost (a full disk, a reader gone) ends at once as failed.
+    bool outputLost = false;
+    lightOptions.onProblem = [&](const std::string& problem) {
+        printError(problem);
+        if (lightOptions.simLog != nullptr) {
+            outputLost = true;
+            loop.quit();
+        }
+    };
     const LightSetup lights = createLightSetup(outputs, lightOptions, loop);
     if (!lights.failures.empty()) {
         printError(lights.failures.front());
@@ -144,7 +151,7 @@ int runLive(std::span<const std::string> args) {
 
     const std::int64_t startMs = loop.nowMs();
     if (const Expected<void> started = engine.start(); !started) {
-        printError(std::string(kOpenFailure) + " " + started.error());
+        printError("cannot open the sound input '" + options.input + "': " + started.error());
         return kExitRuntimeError;
     }
     const std::int64_t captureStartMs = loop.nowMs() - logOriginMs;
@@ -169,7 +176,9 @@ int runLive(std::span<const std::string> args) {
         endOfRun->setInterval(nextWaitMs());
         endOfRun->setEnabled(true);
     }
-    const Expected<int> ran = loop.run();
+    // A log write during the start may already have lost the output; quit() before run() would
+    // be forgotten.
+    const Expected<int> ran = outputLost ? Expected<int>(0) : loop.run();
     const std::int64_t elapsedMs = loop.nowMs() - startMs;
     if (engine.inputOpen()) {
         engine.stop();
@@ -193,6 +202,13 @@ int runLive(std::span<const std::string> args) {
                      static_cast<long long>(elapsedMs), static_cast<int>(state.ScanPeriodMs),
                      static_cast<long long>(logOriginUnixMs),
                      static_cast<long long>(captureStartMs));
+    }
+    if (outputLost) {
+        return kExitRuntimeError;
+    }
+    if (lightOptions.simLog != nullptr && (std::fflush(stdout) != 0 || std::ferror(stdout))) {
+        printError(std::string("cannot write the output: ") + std::strerror(errno));
+        return kExitRuntimeError;
     }
     if (inputLost && !input->ended()) {
         printError("the sound input was lost (" + *inputLost + "); capture stopped");
