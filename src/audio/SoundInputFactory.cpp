@@ -37,13 +37,13 @@ std::unique_ptr<SoundInput> createSoundInput(const std::string& choice, bool loo
 Expected<SoundSourceList> listSoundSources() {
     Expected<std::vector<SoundSourceInfo>> sources = PulseSoundInput::listSources();
     if (sources) {
-        return SoundSourceList{"PulseAudio", std::move(*sources)};
+        return SoundSourceList{std::move(*sources)};
     }
     Expected<std::vector<SoundSourceInfo>> devices = PortAudioSoundInput::listDevices();
     if (!devices) {
         return unexpected(sources.error() + "; " + devices.error());
     }
-    return SoundSourceList{"PortAudio", std::move(*devices)};
+    return SoundSourceList{std::move(*devices)};
 }
 
 }  // namespace kalindor

@@ -24,7 +24,6 @@ std::unique_ptr<SoundInput> createSoundInput(const std::string& choice, bool loo
 
 // What `kalindor-cli inputs` lists.
 struct SoundSourceList {
-    std::string system;  // "PulseAudio" or "PortAudio"
     std::vector<SoundSourceInfo> sources;
 };
 

@@ -2,7 +2,6 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -159,10 +158,9 @@ int runAnalyze(std::span<const std::string> args) {
                      });
 
     errno = 0;
-    const std::size_t written = std::fwrite(output.data(), 1, output.size(), stdout);
-    if (written != output.size() || std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        return runtimeError(std::string("cannot write the output: ") +
-                            (errno != 0 ? std::strerror(errno) : "write error"));
+    std::fwrite(output.data(), 1, output.size(), stdout);
+    if (const std::optional<std::string> failure = outputFailure()) {
+        return runtimeError(*failure);
     }
     return kExitOk;
 }

@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -206,8 +204,9 @@ int runLive(std::span<const std::string> args) {
     if (outputLost) {
         return kExitRuntimeError;
     }
-    if (lightOptions.simLog != nullptr && (std::fflush(stdout) != 0 || std::ferror(stdout))) {
-        printError(std::string("cannot write the output: ") + std::strerror(errno));
+    if (const std::optional<std::string> failure =
+            lightOptions.simLog != nullptr ? outputFailure() : std::nullopt) {
+        printError(*failure);
         return kExitRuntimeError;
     }
     if (inputLost && !input->ended()) {

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,14 @@ constexpr const char* kUsage =
     "Exit status: 0 success, 1 runtime error, 2 usage error.\n";
 
 }  // namespace
+
+std::optional<std::string> kalindor::cli::outputFailure() {
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) {
+        return std::nullopt;
+    }
+    return std::string("cannot write the output: ") +
+           (errno != 0 ? std::strerror(errno) : "write error");
+}
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);

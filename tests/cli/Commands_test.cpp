@@ -250,6 +250,16 @@ TEST_F(CommandsTest, FailuresExitWithOneLineNamingTheCause) {
         EXPECT_EQ(test::linesOf(result.err).size(), 1u);
     }
     EXPECT_EQ(run({"analyze", file("tiny.raw", std::string(255, '\x80'))}).out, "");
+    // Output that cannot be written: the same words from every command.
+    run({"preset", "defaults", folder.path("d.lcf")});
+    for (const std::string& command : {"preset show " + folder.path("d.lcf"), "analyze " + raw}) {
+        const std::string err = folder.path("err");
+        EXPECT_EQ(WEXITSTATUS(std::system(
+                      (KALINDOR_CLI_PATH " " + command + " >/dev/full 2>" + err).c_str())),
+                  1);
+        EXPECT_EQ(test::readBytes(err), "kalindor-cli: " + command.substr(0, command.find(' ')) +
+                                            ": cannot write the output: No space left on device\n");
+    }
     for (const char* command : {"analyze", "preset"}) {
         const test::CliResult help = run({command, "--help"});
         EXPECT_EQ(help.status, 0);
