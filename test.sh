@@ -36,3 +36,8 @@ ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1:fast_unwind_on_mall
 LSAN_OPTIONS="suppressions=$PWD/scripts/lsan-suppressions.txt:print_suppressions=0" \
 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+# The libFuzzer targets, built with clang in build-fuzz, each run for five seconds from its
+# corpus: a smoke run, so that a target that no longer builds, or fails on its first inputs,
+# shows here. Real fuzzing is `scripts/fuzz.sh 600`.
+./scripts/fuzz.sh 5
