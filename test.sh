@@ -48,3 +48,8 @@ cmake -S . -B build-noout -G Ninja -DCMAKE_BUILD_TYPE=Release -DKALINDOR_WERROR=
     -DKALINDOR_WITH_OLA=OFF -DKALINDOR_WITH_GPIO=OFF -DKALINDOR_BUILD_BENCH=OFF >/dev/null
 cmake --build build-noout -j "$jobs"
 ctest --test-dir build-noout --output-on-failure -j "$jobs" -L '^(launch|cli|ui)$'
+
+# The libFuzzer targets, built with clang in build-fuzz, each run for five seconds from its
+# corpus: a smoke run, so that a target that no longer builds, or fails on its first inputs,
+# shows here. Real fuzzing is `scripts/fuzz.sh 600`.
+./scripts/fuzz.sh 5

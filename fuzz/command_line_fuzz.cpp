@@ -83,7 +83,9 @@ void checkCommandLine(std::string_view input, const CommandLineRequest& request)
 void checkLaunchOptions(const std::vector<std::string>& args, LaunchProgram program) {
     const Expected<LaunchOptions> parsed = parseLaunchOptions(args, program);
     const LaunchOptions defaults;
-    if (!parsed || parsed->helpRequested) {
+    // --help and --version end the parse where they stand (the program answers and exits), so
+    // nothing after them, the command text included, is parsed.
+    if (!parsed || parsed->helpRequested || parsed->versionRequested) {
         return;
     }
     const LaunchOptions& options = *parsed;

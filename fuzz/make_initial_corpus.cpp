@@ -99,6 +99,7 @@ bool commandLines(const fs::path& folder) {
         "\x01--no-signal\x00"
         "10\x00--effects=off\x00preset.lcf"s,
         "\x00--help"s,
+        "\x00party.lcf\x00--version\x00--input=x.wav\x00start"s,  // the parse ends at --version
         "\x00"
         "\xd0\x9f\xd1\x80\xd0\xb5\xd1\x81\xd0\xb5\xd1\x82.lcf starth"s,
     };

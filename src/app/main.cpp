@@ -3,9 +3,12 @@
 #include <QMessageBox>
 #include <QSettings>
 #include <QTimer>
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Screenshots.h"
@@ -25,6 +28,42 @@ namespace {
 // start-up, so a started capture has drawn its graph, and then the program ends.
 constexpr int kScreenshotDelayMs = 1500;
 
+// Qt's own options, which QApplication takes out of argv itself (as "-name" or "--name", a
+// value after a blank or, for some, after "="). They are left out of the launch options, which
+// are then checked before Qt starts: Qt needs a display, a bad option must be told without one.
+constexpr std::array<std::string_view, 16> kQtOptionsWithValue = {
+    "platform",     "platformpluginpath", "platformtheme", "plugin",  "qwindowgeometry",
+    "qwindowicon",  "qwindowtitle",       "session",       "display", "geometry",
+    "style",        "stylesheet",         "name",          "title",   "visual",
+    "qmljsdebugger"};
+constexpr std::array<std::string_view, 5> kQtFlags = {"reverse", "widgetcount", "sync", "nograb",
+                                                      "dograb"};
+
+std::vector<std::string> argumentsWithoutQtOptions(int argc, char** argv) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view name = argv[i];
+        if (!name.starts_with('-')) {
+            args.emplace_back(argv[i]);
+            continue;
+        }
+        name.remove_prefix(name.starts_with("--") ? 2 : 1);
+        const std::size_t equals = name.find('=');
+        if (std::ranges::find(kQtFlags, name) != kQtFlags.end()) {
+            continue;
+        }
+        if (std::ranges::find(kQtOptionsWithValue, name.substr(0, equals)) !=
+            kQtOptionsWithValue.end()) {
+            if (equals == std::string_view::npos) {
+                ++i;  // its value
+            }
+            continue;
+        }
+        args.emplace_back(argv[i]);
+    }
+    return args;
+}
+
 // Prints the answer to --help or --version; false when neither was asked for.
 bool answeredQuestion(const kalindor::LaunchOptions& options) {
     if (options.versionRequested) {
@@ -39,24 +78,10 @@ bool answeredQuestion(const kalindor::LaunchOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // --help and --version answer before Qt starts, so they need no display. Qt's own options
-    // are still in argv here; when they spoil this parse, the one after Qt's answers instead.
-    if (const auto early = kalindor::parseLaunchOptions(
-            std::vector<std::string>(argv + 1, argv + argc), kalindor::LaunchProgram::kWindow);
-        early && answeredQuestion(*early)) {
-        return 0;
-    }
-    QApplication app(argc, argv);  // takes Qt's own options (-platform, ...) out of argv
-    kalindor::ui::QtUserDialogs::installQtTranslation(app);
-    // Ties the window to its desktop entry (icon, name) on Wayland and X11.
-    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.kalindor.Kalindor"));
-    // Hidden by "starth" the window is the last one, yet the program goes on; only the window's
-    // quit request ends it.
-    QApplication::setQuitOnLastWindowClosed(false);
-
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    const kalindor::Expected<kalindor::LaunchOptions> parsed =
-        kalindor::parseLaunchOptions(args, kalindor::LaunchProgram::kWindow);
+    // Every option is checked, and --help and --version answered, before Qt starts, so none of
+    // them needs a display.
+    const kalindor::Expected<kalindor::LaunchOptions> parsed = kalindor::parseLaunchOptions(
+        argumentsWithoutQtOptions(argc, argv), kalindor::LaunchProgram::kWindow);
     if (!parsed) {
         std::fprintf(stderr, "kalindor: %s\n", parsed.error().c_str());
         return 2;
@@ -65,6 +90,13 @@ int main(int argc, char** argv) {
     if (answeredQuestion(options)) {
         return 0;
     }
+    QApplication app(argc, argv);
+    kalindor::ui::QtUserDialogs::installQtTranslation(app);
+    // Ties the window to its desktop entry (icon, name) on Wayland and X11.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.kalindor.Kalindor"));
+    // Hidden by "starth" the window is the last one, yet the program goes on; only the window's
+    // quit request ends it.
+    QApplication::setQuitOnLastWindowClosed(false);
 
     const QString screenshotFolder = qEnvironmentVariable("KALINDOR_SCREENSHOTS");
     kalindor::app::ShowingDialogs screenshotDialogs;

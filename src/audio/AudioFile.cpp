@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/AudioFile.h"
 
+#include <fcntl.h>
 #include <samplerate.h>
 #include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -25,26 +29,57 @@ bool endsWith(const std::string& text, const std::string& suffix) {
            text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-Expected<AudioFile> loadRaw(const std::string& path) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(std::fopen(path.c_str(), "rb"),
-                                                           &std::fclose);
-    if (!stream) {
-        return unexpected("cannot open " + path + ": " + std::strerror(errno));
+std::string quoted(const std::string& path) {
+    return "'" + path + "'";
+}
+
+// Closes a descriptor on every path out of a function.
+struct Descriptor {
+    explicit Descriptor(int opened) : fd(opened) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() {
+        if (fd >= 0) {
+            ::close(fd);
+        }
     }
-    AudioFile file;
+    int fd;
+};
+
+// Opens a file for reading; a missing file or a folder is told in the words the preset files
+// use ("cannot open 'x': reason", "'x' is a folder"), whatever the format.
+Expected<void> openForReading(const std::string& path, Descriptor& file) {
+    file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (file.fd < 0) {
+        return unexpected("cannot open " + quoted(path) + ": " + std::strerror(errno));
+    }
+    struct stat info = {};
+    if (::fstat(file.fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        return unexpected(quoted(path) + " is a folder");
+    }
+    return {};
+}
+
+Expected<AudioFile> loadRaw(const std::string& path, Descriptor& file) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(::fdopen(file.fd, "rb"), &std::fclose);
+    if (!stream) {
+        return unexpected("cannot read " + quoted(path) + ": " + std::strerror(errno));
+    }
+    file.fd = -1;  // the stream owns it now
+    AudioFile audio;
     std::vector<std::uint8_t> chunk(65536);
     while (true) {
         const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), stream.get());
-        file.samples.insert(file.samples.end(), chunk.begin(),
-                            chunk.begin() + static_cast<std::ptrdiff_t>(got));
+        audio.samples.insert(audio.samples.end(), chunk.begin(),
+                             chunk.begin() + static_cast<std::ptrdiff_t>(got));
         if (got < chunk.size()) {
             break;
         }
     }
     if (std::ferror(stream.get())) {
-        return unexpected("cannot read " + path + ": " + std::strerror(errno));
+        return unexpected("cannot read " + quoted(path) + ": " + std::strerror(errno));
     }
-    return file;
+    return audio;
 }
 
 struct SndfileCloser {
@@ -167,6 +202,36 @@ bool isRawCaptureFileName(const std::string& path) {
     return endsWith(path, ".u8") || endsWith(path, ".raw");
 }
 
+bool hasSoundFileExtension(const std::string& path) {
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || path.find('/', dot) != std::string::npos) {
+        return false;
+    }
+    if (isRawCaptureFileName(path)) {
+        return true;
+    }
+    std::string extension = path.substr(dot + 1);
+    std::ranges::transform(extension, extension.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    // Common names libsndfile reads that its format list gives under another extension.
+    for (const char* other : {"ogg", "opus", "mp3", "aif", "aifc", "snd"}) {
+        if (extension == other) {
+            return true;
+        }
+    }
+    int formats = 0;
+    sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &formats, sizeof formats);
+    for (int i = 0; i < formats; ++i) {
+        SF_FORMAT_INFO format{};
+        format.format = i;
+        if (sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &format, sizeof format) == 0 &&
+            format.extension != nullptr && extension == format.extension) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::uint8_t toCaptureSample(float x) {
     if (std::isnan(x)) {
         return 128;
@@ -206,17 +271,23 @@ Expected<std::vector<std::uint8_t>> convertToCaptureFormat(const float* interlea
 }
 
 Expected<AudioFile> loadAudioFile(const std::string& path) {
+    Descriptor descriptor(-1);
+    if (Expected<void> opened = openForReading(path, descriptor); !opened) {
+        return unexpected(std::move(opened).error());
+    }
     if (isRawCaptureFileName(path)) {
-        return loadRaw(path);
+        return loadRaw(path, descriptor);
     }
     SF_INFO info{};
-    std::unique_ptr<SNDFILE, SndfileCloser> handle(sf_open(path.c_str(), SFM_READ, &info));
+    // Declared after the descriptor, so closed before it.
+    std::unique_ptr<SNDFILE, SndfileCloser> handle(
+        sf_open_fd(descriptor.fd, SFM_READ, &info, SF_FALSE));
     if (!handle) {
-        return unexpected("cannot open " + path + ": " + sf_strerror(nullptr));
+        return unexpected("cannot read " + quoted(path) + ": " + sf_strerror(nullptr));
     }
     CaptureFormatConverter converter;
     if (const Expected<void> opened = converter.open(info.channels, info.samplerate); !opened) {
-        return unexpected("cannot convert " + path + ": " + opened.error());
+        return unexpected("cannot convert " + quoted(path) + ": " + opened.error());
     }
     AudioFile file;
     if (info.frames > 0 && info.frames < (sf_count_t{1} << 31)) {
@@ -233,14 +304,14 @@ Expected<AudioFile> loadAudioFile(const std::string& path) {
         if (const Expected<void> appended =
                 converter.append(chunk.data(), static_cast<std::size_t>(got), file.samples);
             !appended) {
-            return unexpected("cannot convert " + path + ": " + appended.error());
+            return unexpected("cannot convert " + quoted(path) + ": " + appended.error());
         }
     }
     if (sf_error(handle.get()) != SF_ERR_NO_ERROR) {
-        return unexpected("cannot read " + path + ": " + sf_strerror(handle.get()));
+        return unexpected("cannot read " + quoted(path) + ": " + sf_strerror(handle.get()));
     }
     if (const Expected<void> finished = converter.finish(file.samples); !finished) {
-        return unexpected("cannot convert " + path + ": " + finished.error());
+        return unexpected("cannot convert " + quoted(path) + ": " + finished.error());
     }
     return file;
 }

@@ -20,11 +20,17 @@ struct AudioFile {
 // Loads any file libsndfile reads, mixing to mono (mean of the channels) and resampling to
 // 32000 Hz with libsamplerate. A file whose name ends ".u8" or ".raw" has no header and is
 // taken as capture-format samples as they are. Reads the whole file into memory. The error is
-// a text the user can act on: "cannot open PATH: reason" and the like.
+// a text the user can act on, in the preset files' words: "cannot open 'PATH': reason",
+// "'PATH' is a folder", "cannot read 'PATH': reason".
 Expected<AudioFile> loadAudioFile(const std::string& path);
 
 // True for the headerless capture-format names (".u8", ".raw").
 bool isRawCaptureFileName(const std::string& path);
+
+// True when the name ends in the extension of a sound file (any case): a format libsndfile
+// knows, the usual names of the ones it reads under another (.ogg, .opus, .mp3, ...), or a
+// headerless capture-format name.
+bool hasSoundFileExtension(const std::string& path);
 
 // The one conversion of a sample x (nominally -1..1) to unsigned 8-bit:
 // clamp(round(128 + 127 x), 0, 255), halves away from zero; NaN counts as silence.

@@ -5,27 +5,27 @@
 
 #include <utility>
 
+#include "audio/AudioFile.h"
 #include "audio/FileSoundInput.h"
 #include "audio/PortAudioSoundInput.h"
 
 namespace kalindor {
 
-namespace {
-
-bool isFileChoice(const std::string& choice) {
+bool isSoundFileChoice(const std::string& choice) {
+    if (choice == "default" || choice == "monitor") {
+        return false;
+    }
     struct stat info = {};
     if (::stat(choice.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
         return true;
     }
     // A path that does not exist is still a path: the file backend reports it as missing
     // rather than the server as an unknown source.
-    return choice.find('/') != std::string::npos;
+    return choice.find('/') != std::string::npos || hasSoundFileExtension(choice);
 }
 
-}  // namespace
-
 std::unique_ptr<SoundInput> createSoundInput(const std::string& choice, bool loop) {
-    if (isFileChoice(choice)) {
+    if (isSoundFileChoice(choice)) {
         return std::make_unique<FileSoundInput>(choice, loop);
     }
     if (PulseSoundInput::serverAnswers()) {
@@ -37,13 +37,13 @@ std::unique_ptr<SoundInput> createSoundInput(const std::string& choice, bool loo
 Expected<SoundSourceList> listSoundSources() {
     Expected<std::vector<SoundSourceInfo>> sources = PulseSoundInput::listSources();
     if (sources) {
-        return SoundSourceList{"PulseAudio", std::move(*sources)};
+        return SoundSourceList{std::move(*sources)};
     }
     Expected<std::vector<SoundSourceInfo>> devices = PortAudioSoundInput::listDevices();
     if (!devices) {
         return unexpected(sources.error() + "; " + devices.error());
     }
-    return SoundSourceList{"PortAudio", std::move(*devices)};
+    return SoundSourceList{std::move(*devices)};
 }
 
 }  // namespace kalindor

@@ -11,15 +11,19 @@
 
 namespace kalindor {
 
-// The backend for an --input choice: a path to an existing file (or any text with a '/')
-// selects the file backend; "default", "monitor" and other names select a source of the
-// PulseAudio server when one answers, else an ALSA device through PortAudio. loop applies to
-// the file backend only. Creating touches no device; open() does.
+// Whether an --input choice names a file: "default" and "monitor" never do (a file of that
+// name is given as "./monitor"); an existing file does, and so does a text that looks like a
+// path, with a '/' or a sound file's extension, so that a missing file is reported as missing
+// rather than as an unknown source.
+bool isSoundFileChoice(const std::string& choice);
+
+// The backend for an --input choice: the file backend for a file (isSoundFileChoice), else a
+// source of the PulseAudio server when one answers, else an ALSA device through PortAudio.
+// loop applies to the file backend only. Creating touches no device; open() does.
 std::unique_ptr<SoundInput> createSoundInput(const std::string& choice, bool loop);
 
 // What `kalindor-cli inputs` lists.
 struct SoundSourceList {
-    std::string system;  // "PulseAudio" or "PortAudio"
     std::vector<SoundSourceInfo> sources;
 };
 

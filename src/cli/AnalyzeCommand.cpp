@@ -2,7 +2,6 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,7 +27,8 @@ constexpr const char* kAnalyzeUsage =
     ".u8 or .raw holding 32000 Hz mono unsigned 8-bit samples.\n"
     "Every MS milliseconds of the recording one 256-sample snapshot is analysed, as the\n"
     "capture tick does, and one line is printed:\n"
-    "  <ms> <light pattern> <bar0> ... <bar7>\n"
+    "  <ms> <light pattern> <bar1> ... <bar8>\n"
+    "(the pattern has bit 0 for channel 1; the bars are the level bars' values, 0..255).\n"
     "\n"
     "  --preset FILE  Apply a preset (.lcf) over the start-up settings first.\n"
     "  --tick MS      Milliseconds between snapshots (default: the preset's scan period,\n"
@@ -159,10 +159,9 @@ int runAnalyze(std::span<const std::string> args) {
                      });
 
     errno = 0;
-    const std::size_t written = std::fwrite(output.data(), 1, output.size(), stdout);
-    if (written != output.size() || std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        return runtimeError(std::string("cannot write the output: ") +
-                            (errno != 0 ? std::strerror(errno) : "write error"));
+    std::fwrite(output.data(), 1, output.size(), stdout);
+    if (const std::optional<std::string> failure = outputFailure()) {
+        return runtimeError(*failure);
     }
     return kExitOk;
 }

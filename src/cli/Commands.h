@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 
@@ -17,5 +18,10 @@ int runAnalyze(std::span<const std::string> args);  // AnalyzeCommand.cpp
 int runPreset(std::span<const std::string> args);   // PresetCommand.cpp
 int runLive(std::span<const std::string> args);     // RunCommand.cpp
 int runInputs(std::span<const std::string> args);   // InputsCommand.cpp
+
+// Flushes stdout. When what a command wrote there did not all arrive, the error in the one form
+// every command gives it, "cannot write the output: <reason>"; set errno to 0 before the
+// command's first write so that the reason is the failed write's. (main.cpp)
+std::optional<std::string> outputFailure();
 
 }  // namespace kalindor::cli

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <cerrno>
 #include <cstdio>
 
 #include "audio/SoundInputFactory.h"
@@ -14,7 +15,8 @@ constexpr const char* kInputsUsage =
     "Lists the sound sources 'run --input NAME' can capture, one per line:\n"
     "<name>\t<description>, with \"[monitor]\" after the sources that carry what an output\n"
     "plays. The sources come from the PulseAudio server when one answers, else from PortAudio\n"
-    "(ALSA). Besides these names, --input takes \"default\", \"monitor\" or an audio file.\n";
+    "(ALSA). Besides these names, --input takes \"default\", \"monitor\" or an audio file.\n"
+    "With no source at all, \"no sound sources found\" goes to stderr (exit status 0).\n";
 
 }  // namespace
 
@@ -36,10 +38,18 @@ int runInputs(std::span<const std::string> args) {
                      list.error().c_str());
         return kExitRuntimeError;
     }
-    std::printf("# %s\n", list->system.c_str());
+    if (list->sources.empty()) {
+        std::fputs("kalindor-cli: inputs: no sound sources found\n", stderr);
+        return kExitOk;
+    }
+    errno = 0;
     for (const SoundSourceInfo& source : list->sources) {
         std::printf("%s\t%s%s\n", source.name.c_str(), source.description.c_str(),
                     source.monitor ? " [monitor]" : "");
+    }
+    if (const std::optional<std::string> failure = outputFailure()) {
+        std::fprintf(stderr, "kalindor-cli: inputs: %s\n", failure->c_str());
+        return kExitRuntimeError;
     }
     return kExitOk;
 }

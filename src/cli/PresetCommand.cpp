@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -40,11 +41,12 @@ int showPreset(const std::string& path) {
         return runtimeError(prefix + values.error().describe());
     }
     const auto lines = presetLines(*values);
+    errno = 0;
     for (int line = 1; line <= kPresetLineCount; ++line) {
         std::printf("%d  %d  %s\n", line, lines[line - 1], presetLineMeaning(line).c_str());
     }
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        return runtimeError("cannot write the output");
+    if (const std::optional<std::string> failure = outputFailure()) {
+        return runtimeError(*failure);
     }
     return kExitOk;
 }

@@ -23,16 +23,23 @@ namespace kalindor::cli {
 
 namespace {
 
-constexpr const char* kOpenFailure =
-    "Невозможно открыть устройство ввода звука. Возможно оно занято или используется другим "
-    "приложением.";
-
 constexpr const char* kRunUsage =
     "Usage: kalindor-cli run [OPTIONS] [PRESET]\n"
     "\n"
     "Captures live sound and drives the lights: the capture tick, the analysis, the device\n"
     "writes and the effects automaton run on their timers until SIGINT or SIGTERM (or --for).\n"
-    "PRESET is a preset (.lcf) applied over the start-up settings before capture starts.\n"
+    "With an audio file as input the run also ends, with exit status 0, when the file has\n"
+    "played (unless --loop).\n"
+    "PRESET is a preset (.lcf) applied over the start-up settings before capture starts. As on\n"
+    "the window's command line, the arguments that are not options are joined with single\n"
+    "blanks into one path (a path with blanks may come as several words, as the service's\n"
+    "KALINDOR_ARGS gives it), and a trailing \"start\" or \"starth\" is accepted and ignored:\n"
+    "capture always starts here.\n"
+    "With --device sim every port write is printed on stdout as\n"
+    "<ms since start> <first> <second> <third> <used>, the board's port bytes in decimal:\n"
+    "first is port B (channels 7 and 8 on bits 2 and 3), second port C (channels 1 to 6 on\n"
+    "bits 0 to 5), third port D (unused, 0), used the ports in use (bit 0 B, bit 1 C, bit 2 D).\n"
+    "A run whose output cannot be written (a full disk, a reader gone) ends at once, exit 1.\n"
     "\n"
     "Options:\n";
 
@@ -122,7 +129,16 @@ int runLive(std::span<const std::string> args) {
     const OutputChoices outputs = resolveOutputChoices(OutputChoices{}, options);
     LightSetupOptions lightOptions;
     lightOptions.simLog = boardKind(outputs.devices) == OutputChoice::Kind::kSim ? stdout : nullptr;
-    lightOptions.onProblem = [](const std::string& problem) { printError(problem); };
+    // The simulated board's one problem is its log, stdout, refusing a write: a run whose
+    // output is lost (a full disk, a reader gone) ends at once as failed.
+    bool outputLost = false;
+    lightOptions.onProblem = [&](const std::string& problem) {
+        printError(problem);
+        if (lightOptions.simLog != nullptr) {
+            outputLost = true;
+            loop.quit();
+        }
+    };
     const LightSetup lights = createLightSetup(outputs, lightOptions, loop);
     if (!lights.failures.empty()) {
         printError(lights.failures.front());
@@ -144,7 +160,7 @@ int runLive(std::span<const std::string> args) {
 
     const std::int64_t startMs = loop.nowMs();
     if (const Expected<void> started = engine.start(); !started) {
-        printError(std::string(kOpenFailure) + " " + started.error());
+        printError("cannot open the sound input '" + options.input + "': " + started.error());
         return kExitRuntimeError;
     }
     const std::int64_t captureStartMs = loop.nowMs() - logOriginMs;
@@ -169,7 +185,9 @@ int runLive(std::span<const std::string> args) {
         endOfRun->setInterval(nextWaitMs());
         endOfRun->setEnabled(true);
     }
-    const Expected<int> ran = loop.run();
+    // A log write during the start may already have lost the output; quit() before run() would
+    // be forgotten.
+    const Expected<int> ran = outputLost ? Expected<int>(0) : loop.run();
     const std::int64_t elapsedMs = loop.nowMs() - startMs;
     if (engine.inputOpen()) {
         engine.stop();
@@ -193,6 +211,14 @@ int runLive(std::span<const std::string> args) {
                      static_cast<long long>(elapsedMs), static_cast<int>(state.ScanPeriodMs),
                      static_cast<long long>(logOriginUnixMs),
                      static_cast<long long>(captureStartMs));
+    }
+    if (outputLost) {
+        return kExitRuntimeError;
+    }
+    if (const std::optional<std::string> failure =
+            lightOptions.simLog != nullptr ? outputFailure() : std::nullopt) {
+        printError(*failure);
+        return kExitRuntimeError;
     }
     if (inputLost && !input->ended()) {
         printError("the sound input was lost (" + *inputLost + "); capture stopped");

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -17,11 +19,12 @@ constexpr const char* kUsage =
     "Commands:\n"
     "  analyze [--preset FILE] [--tick MS] AUDIO\n"
     "        Analyse an audio file offline; one line per snapshot on stdout:\n"
-    "        <ms> <light pattern> <bar0> ... <bar7>\n"
+    "        <ms> <light pattern> <bar1> ... <bar8>\n"
     "  preset show FILE      Print the 33 values of a preset with their meanings.\n"
     "  preset defaults FILE  Write the start-up settings as a preset.\n"
     "  run [OPTIONS] [PRESET]\n"
-    "        Capture live sound and drive the lights until SIGINT/SIGTERM.\n"
+    "        Capture live sound and drive the lights until SIGINT/SIGTERM (or --for);\n"
+    "        with an audio file as input, until the file has played (unless --loop).\n"
     "  inputs                List the sound sources that can be captured.\n"
     "\n"
     "Run 'kalindor-cli COMMAND --help' for the options of a command, 'kalindor-cli --version'\n"
@@ -29,6 +32,14 @@ constexpr const char* kUsage =
     "Exit status: 0 success, 1 runtime error, 2 usage error.\n";
 
 }  // namespace
+
+std::optional<std::string> kalindor::cli::outputFailure() {
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) {
+        return std::nullopt;
+    }
+    return std::string("cannot write the output: ") +
+           (errno != 0 ? std::strerror(errno) : "write error");
+}
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);

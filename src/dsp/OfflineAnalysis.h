@@ -21,7 +21,7 @@ struct SnapshotResult {
     std::array<std::uint8_t, kChannelCount> bars{};  // ChannelShown after the buffer
 };
 
-// Longest text of one result line, "<ms> <pattern> <bar0> ... <bar7>\n".
+// Longest text of one result line, "<ms> <pattern> <bar1> ... <bar8>\n".
 inline constexpr std::size_t kSnapshotLineMax = 20 + 1 + 3 + kChannelCount * 4 + 1;
 
 // Runs the buffer pipeline over the snapshots of a capture-format recording, as the capture
@@ -32,7 +32,7 @@ void analyzeRecording(std::span<const std::uint8_t> samples, int tickMs, SharedS
                       PipelineView& view, LightDevice& device,
                       const std::function<void(const SnapshotResult&)>& onSnapshot);
 
-// Writes one result as "<ms> <pattern> <bar0> ... <bar7>\n" (decimal, single blanks) into
+// Writes one result as "<ms> <pattern> <bar1> ... <bar8>\n" (decimal, single blanks) into
 // line, which must hold kSnapshotLineMax chars; returns the length written.
 std::size_t formatSnapshotLine(const SnapshotResult& result, char* line);
 

@@ -16,7 +16,9 @@ namespace kalindor {
 
 Expected<std::unique_ptr<LightDevice>> createLightDevice(const DeviceOptions& options) {
     if (options.kind == "usb") {
-        return std::make_unique<UsbIoBoard>(std::make_unique<LibusbTransport>(), options.vendorId,
+        std::unique_ptr<UsbTransport> transport =
+            options.usbTransport ? options.usbTransport() : std::make_unique<LibusbTransport>();
+        return std::make_unique<UsbIoBoard>(std::move(transport), options.vendorId,
                                             options.productId, options.clockMs, options.onProblem);
     }
     if (options.kind == "sim") {
@@ -42,6 +44,7 @@ LightSetup createLightSetup(const OutputChoices& choices, const LightSetupOption
     board.simLog = options.simLog;
     board.clockMs = options.clockMs;
     board.onProblem = options.onProblem;
+    board.usbTransport = options.usbTransport;
 
     LightSetup setup;
     std::vector<std::unique_ptr<LightOutput>> outputs;

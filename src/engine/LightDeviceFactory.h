@@ -25,6 +25,8 @@ struct DeviceOptions {
     std::uint16_t productId = kUsbBoardProductId;  // usb only
     std::FILE* simLog = nullptr;            // sim only: where each port write is logged; not owned
     std::function<std::int64_t()> clockMs;  // monotonic ms; empty = the steady clock
+    // usb only: the bus the board is looked for on; empty = libusb.
+    std::function<std::unique_ptr<UsbTransport>()> usbTransport;
     // Problems the user can fix (board not accessible, USB unavailable, log write failed).
     // Called on the main thread from inside a device call.
     std::function<void(const std::string&)> onProblem;
@@ -36,9 +38,10 @@ Expected<std::unique_ptr<LightDevice>> createLightDevice(const DeviceOptions& op
 
 // What the outputs of a run need besides the choices.
 struct LightSetupOptions {
-    std::FILE* simLog = nullptr;                        // as DeviceOptions::simLog
-    std::function<std::int64_t()> clockMs;              // as DeviceOptions::clockMs
-    std::function<void(const std::string&)> onProblem;  // as DeviceOptions::onProblem
+    std::FILE* simLog = nullptr;                                  // as DeviceOptions::simLog
+    std::function<std::int64_t()> clockMs;                        // as DeviceOptions::clockMs
+    std::function<void(const std::string&)> onProblem;            // as DeviceOptions::onProblem
+    std::function<std::unique_ptr<UsbTransport>()> usbTransport;  // as DeviceOptions
 };
 
 // The light outputs of a run: the board and the other outputs behind the output layer, and the

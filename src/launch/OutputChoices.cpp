@@ -168,7 +168,7 @@ std::string_view unbuiltOutput(OutputChoice::Kind kind) {
 }
 
 Expected<void> checkOutputDevices(const std::vector<OutputChoice>& devices) {
-    int boards = 0;
+    std::optional<OutputChoice::Kind> board;
     for (std::size_t i = 0; i < devices.size(); ++i) {
         const OutputChoice& device = devices[i];
         const OutputChoice::Kind kind = device.kind;
@@ -177,9 +177,13 @@ Expected<void> checkOutputDevices(const std::vector<OutputChoice>& devices) {
         }
         if (kind == OutputChoice::Kind::kUsb || kind == OutputChoice::Kind::kSim ||
             kind == OutputChoice::Kind::kNone) {
-            if (++boards > 1) {
+            if (board == kind) {
+                return unexpected(formatOutputChoice(device) + " is given more than once");
+            }
+            if (board) {
                 return unexpected(std::string("usb, sim and none cannot be combined"));
             }
+            board = kind;
             continue;
         }
         for (std::size_t j = 0; j < i; ++j) {

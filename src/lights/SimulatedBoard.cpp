@@ -40,7 +40,7 @@ std::int32_t SimulatedBoard::DoSetOutDataPorts(std::uint8_t first, std::uint8_t 
     if (!written && !logFailureReported_) {
         logFailureReported_ = true;
         if (onProblem_) {
-            onProblem_(std::string("simulated board log: ") + std::strerror(errno));
+            onProblem_(std::string("cannot write the output: ") + std::strerror(errno));
         }
     }
     return 0;

@@ -21,7 +21,7 @@ class SimulatedBoard final : public LightDevice {
 
     // `log` may be null (no log) and is not owned; it must outlive the board. "Start" is the
     // clock's reading at construction; `clockMs` defaults to the steady clock. `onProblem`
-    // hears once when writing the log fails.
+    // hears once when writing the log fails: "cannot write the output: <reason>".
     explicit SimulatedBoard(std::FILE* log = nullptr, Clock clockMs = {},
                             ProblemHandler onProblem = {});
 

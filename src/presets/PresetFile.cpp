@@ -88,6 +88,17 @@ void splitPath(const std::string& path, std::string& folder, std::string& name) 
     }
 }
 
+// What a path that is neither a regular file nor a folder names, for the refusal to save there.
+const char* specialFileKind(mode_t mode) {
+    if (S_ISCHR(mode) || S_ISBLK(mode)) {
+        return "a device";
+    }
+    if (S_ISFIFO(mode)) {
+        return "a FIFO";
+    }
+    return S_ISSOCK(mode) ? "a socket" : "a special file";
+}
+
 // A symbolic link is replaced at its target, as writing through it in place would.
 std::string resolveTarget(const std::string& path) {
     struct stat info = {};
@@ -227,6 +238,12 @@ Expected<void, PresetError> savePresetText(const std::string& path, const std::s
     struct stat info = {};
     if (name.empty() || (::stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode))) {
         return unexpected(PresetError{0, kPresetAccessError, quoted(path) + " is a folder"});
+    }
+    // The rename would put a regular file in the place of a device, a FIFO or a socket.
+    if (::stat(target.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        return unexpected(PresetError{0, kPresetAccessError,
+                                      "cannot save " + quoted(path) + ": it is " +
+                                          specialFileKind(info.st_mode) + ", not a regular file"});
     }
     std::string tempPath;
     const Expected<int, int> fd = createTemporary(folder, name, tempPath);

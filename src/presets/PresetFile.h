@@ -25,7 +25,8 @@ Expected<PresetValues, PresetError> readPresetFile(const std::string& path);
 // the same folder, which is flushed to disk and then renamed over `path`, so a failed save
 // (missing folder, `path` being a folder, disk full, size limit) leaves an existing preset
 // byte-identical and no temporary file behind. A replaced file's permission bits are kept; a
-// symbolic link at `path` is followed and its target replaced.
+// symbolic link at `path` is followed and its target replaced. A target that exists and is not
+// a regular file (a device, a FIFO, a socket) is refused and left as it is.
 Expected<void, PresetError> savePreset(const std::string& path, const SharedState& state);
 
 // The same for bytes already formatted (formatPreset).

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/AudioFile.h"
+#include "audio/SoundInputFactory.h"
 
 #include <gtest/gtest.h>
 #include <samplerate.h>
 #include <sndfile.h>
 
 #include <cmath>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -74,6 +76,27 @@ TEST(AudioFile, OtherRatesAreResampledAsOneWholeBufferWouldBe) {
         expected.push_back(toCaptureSample(whole[static_cast<std::size_t>(i)]));
     }
     EXPECT_EQ(loaded->samples, expected);
+}
+
+// "default" and "monitor" name the sound server's sources even beside files of those names;
+// an existing file, or a text with a '/' or a sound file's extension, is a file.
+TEST(AudioFile, InputChoicesNameFilesOnlyWhenTheyLookLikeOnes) {
+    const test::TempFolder folder;
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(folder.root());
+    for (const char* name : {"monitor", "default", "song"}) {
+        test::writeBytes(name, "x");
+    }
+    const std::pair<const char*, bool> cases[] = {
+        {"monitor", false}, {"default", false},    {"./monitor", true},
+        {"song", true},     {"missing.wav", true}, {"missing.OGG", true},
+        {"take.u8", true},  {"no/such", true},     {"alsa_input.usb-mic.analog-stereo", false},
+        {"missing", false}, {"hw:1", false},       {"a.flac.monitor", false},
+    };
+    for (const auto& [choice, isFile] : cases) {
+        EXPECT_EQ(isSoundFileChoice(choice), isFile) << choice;
+    }
+    std::filesystem::current_path(previous);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -183,6 +184,15 @@ TEST_F(CommandsTest, RunPlaysARecordingThenTheAutomatonAndEndsWithIt) {
                                " run --device none --loop --input " + recording + " --for 2500000")
                                   .c_str())),
               124);
+    // Output that cannot be written (a full disk, a reader gone) ends the run at once, failed.
+    const std::string sim = "timeout 3 " + std::string(KALINDOR_CLI_PATH) +
+                            " run --device sim --input " + recording + " 2>" + folder.path("err");
+    EXPECT_EQ(WEXITSTATUS(std::system((sim + " >/dev/full").c_str())), 1);
+    EXPECT_EQ(test::readBytes(folder.path("err")),
+              "kalindor-cli: run: cannot write the output: No space left on device\n");
+    std::system(
+        ("{ " + sim + "; echo $? >" + folder.path("status") + "; } | head -c1 >/dev/null").c_str());
+    EXPECT_EQ(test::readBytes(folder.path("status")), "1\n");
 }
 
 // Failures print nothing on stdout and one stderr line: 1 for a file that cannot be read or
@@ -201,26 +211,36 @@ TEST_F(CommandsTest, FailuresExitWithOneLineNamingTheCause) {
     const std::string broken = file("broken.lcf", "x\r\n");
     const std::string nothing = folder.path("nothing.wav");
     std::filesystem::create_directory(folder.path("dir.u8"));  // opens, but cannot be read
+    const std::string fifo = folder.path("fifo.lcf");  // as a device would be: never replaced
+    ::mkfifo(fifo.c_str(), 0600);
     // Rows {arguments, exit status, text within the message}.
     const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
-        {{"analyze", folder.path("missing.wav")}, 1, "analyze: cannot open " + folder.path("m")},
-        {{"analyze", flac}, 1, flac},
-        {{"analyze", folder.path("dir.u8")}, 1, "cannot read " + folder.path("dir.u8")},
+        // Every command tells a missing file and a folder in the same words.
+        {{"analyze", nothing}, 1, "analyze: cannot open '" + nothing + "': No such file or"},
+        {{"analyze", flac}, 1, "analyze: cannot read '" + flac + "'"},
+        {{"analyze", folder.path("dir.u8")}, 1, "analyze: '" + folder.path("dir.u8") + "' is a"},
+        {{"analyze", folder.root()}, 1, "analyze: '" + folder.root().string() + "' is a folder"},
+        {{"preset", "show", nothing}, 1, "preset: cannot open '" + nothing + "': No such file"},
+        {{"preset", "show", folder.path("dir.u8")},
+         1,
+         "preset: '" + folder.path("dir.u8") + "' is"},
         {{"analyze", "--preset", broken, raw}, 1, "analyze: cannot read preset '" + broken},
         {{"analyze"}, 2, "analyze: missing AUDIO"},
         {{"analyze", "--tick", "0", raw}, 2, "analyze: --tick"},
         {{"analyze", "--loud", raw}, 2, "analyze: unknown option '--loud'"},
         {{"analyze", raw, raw}, 2, "analyze: unexpected argument"},
         {{"preset", "show", bad}, 1, "preset: cannot read '" + bad + "': line 6: 300 is out"},
+        {{"preset", "defaults", fifo}, 1, "preset: cannot save '" + fifo + "': it is a FIFO"},
         {{"preset"}, 2, "preset: missing subcommand"},
         {{"preset", "show", "a.lcf", "b.lcf"}, 2, "preset: show: unexpected argument 'b.lcf'"},
         {{"preset", "show", "--verbose"}, 2, "preset: show: unknown option"},
-        // A path is a file even when missing, not the name of a sound source.
+        // A path, or a name with a sound file's extension, is a file even when missing, not
+        // the name of a sound source.
         {{"run", "--device", "none", "--input", nothing},
          1,
-         "run: Невозможно открыть устройство ввода звука. Возможно оно занято или используется "
-         "другим приложением. cannot open " +
-             nothing},
+         "run: cannot open the sound input '" + nothing + "': cannot open '" + nothing +
+             "': No such file or directory"},
+        {{"run", "--device", "none", "--input", "missing.wav"}, 1, "'missing.wav': No such file"},
         {{"run", "--device", "sim", "--device", "gpio:kalindor-no-chip:0,1,2,3,4,5,6,7", "--input",
           raw},
          kBuiltWithGpio ? 1 : 2,
@@ -238,6 +258,16 @@ TEST_F(CommandsTest, FailuresExitWithOneLineNamingTheCause) {
         EXPECT_EQ(test::linesOf(result.err).size(), 1u);
     }
     EXPECT_EQ(run({"analyze", file("tiny.raw", std::string(255, '\x80'))}).out, "");
+    // Output that cannot be written: the same words from every command.
+    run({"preset", "defaults", folder.path("d.lcf")});
+    for (const std::string& command : {"preset show " + folder.path("d.lcf"), "analyze " + raw}) {
+        const std::string err = folder.path("err");
+        EXPECT_EQ(WEXITSTATUS(std::system(
+                      (KALINDOR_CLI_PATH " " + command + " >/dev/full 2>" + err).c_str())),
+                  1);
+        EXPECT_EQ(test::readBytes(err), "kalindor-cli: " + command.substr(0, command.find(' ')) +
+                                            ": cannot write the output: No space left on device\n");
+    }
     for (const char* command : {"analyze", "preset"}) {
         const test::CliResult help = run({command, "--help"});
         EXPECT_EQ(help.status, 0);

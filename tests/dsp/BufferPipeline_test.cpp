@@ -159,6 +159,7 @@ TEST_F(BufferPipelineTest, ThresholdIsInclusiveAndBarsRoundHalvesToEven) {
     }
 }
 
+// With AGC the noise filter zeroes the gained levels below it (without AGC it does nothing).
 TEST_F(BufferPipelineTest, AgcPeakIsPreGainAnEmptyPeriodGives178Point5AndCountsOnlyWhileOn) {
     state.AgcEnabled = true;
     state.AgcSpeed = 255;  // one update at the end of every buffer
@@ -172,6 +173,9 @@ TEST_F(BufferPipelineTest, AgcPeakIsPreGainAnEmptyPeriodGives178Point5AndCountsO
     EXPECT_EQ(chain.lightPattern(), 1);
     EXPECT_EQ(view.lamps[0], kWhite);
     EXPECT_EQ(view.bars[0], 255);
+    state.NoiseFilterLevel = 200.5f;  // above the gained level 200: zeroed, so dark and empty
+    runBuffer({{p, 50.0f}});
+    EXPECT_EQ(std::pair(chain.lightPattern(), view.bars[0]), std::pair(std::uint8_t{0}, 0));
     runBuffer();
     EXPECT_FLOAT_EQ(chain.agcGain(), 178.5f);
     EXPECT_EQ(view.lamps[0], kBlack);

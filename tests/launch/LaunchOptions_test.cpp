@@ -138,6 +138,7 @@ TEST(LaunchOptions, UsageErrorsNameTheOption) {
         {{"--device", "ola:1:510"}, "invalid value 'ola:1:510' for --device (expected ola["},
         {{"--device", "usb", "--device", "none"},
          "--device none: usb, sim and none cannot be combined"},
+        {{"--device", "usb", "--device", "usb"}, "--device usb: usb is given more than once"},
         {{"--device", "ola:1", "--device", "ola:1:20"},
          needs(kBuiltWithOla, "ola:1", "kalindor", "OLA (DMX) output",
                "OLA universe 1 is given more than once")},
@@ -157,6 +158,7 @@ TEST(LaunchOptions, UsageErrorsNameTheOption) {
         {{"--version=1"}, "unknown option '--version=1'"},
         {{"--version"}, "unknown option '--version'", LaunchProgram::kCliRun},
         {{"--for", "0"}, "--for", LaunchProgram::kCliRun},
+        {{"--for", "0.0004"}, "--for", LaunchProgram::kCliRun},  // 0 ms once rounded
         {{"--for", "1000000000"}, "--for", LaunchProgram::kCliRun},
         {{"--no-signal", "0"}, "invalid value '0' for --no-signal", LaunchProgram::kCliRun},
         {{"--no-signal", "11"}, "--no-signal", LaunchProgram::kCliRun},

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <string>
@@ -60,6 +61,23 @@ TEST(PollEventLoop, TimersKeepTheirCadenceAndStopWhenDisabledDestroyedOrTheLoopE
     ASSERT_TRUE(loop.watchSignals({SIGUSR1}));
     add(10, [] { std::raise(SIGUSR1); });
     EXPECT_EQ(loop.run().value(), SIGUSR1);
+
+    // A 20 ms timer held up 200 ms fires once when the loop is free again, not ten times in a
+    // row to catch up: its next tick is a full period later.
+    timers.clear();
+    ticks.clear();
+    std::int64_t stallEndMs = 0;
+    add(20, [&] { ticks.push_back(loop.nowMs()); });
+    add(30, [&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        stallEndMs = loop.nowMs();
+        timers[1]->setEnabled(false);
+    });
+    add(300, [&] { loop.quit(); });
+    EXPECT_EQ(loop.run().value(), 0);
+    EXPECT_EQ(std::ranges::count_if(
+                  ticks, [&](std::int64_t ms) { return ms >= stallEndMs && ms < stallEndMs + 20; }),
+              1);
 }
 
 }  // namespace

@@ -219,13 +219,16 @@ TEST_F(PresetFileTest, FailedLoadsChangeNoSettingAndSayWhy) {
 }
 
 // A failed save says why, leaves the old preset byte-identical and nothing behind: a folder in
-// the file's place, a missing folder, no name, a file size limit; then, on a small tmpfs, a full
-// disk and a file system turned read-only.
+// the file's place, a FIFO (as a device would be, it stays what it is), a missing folder, no
+// name, a file size limit; then, on a small tmpfs, a full disk and a file system turned
+// read-only.
 TEST_F(PresetFileTest, FailedSavesKeepTheOldPresetAndLeaveNothingBehind) {
     fs::create_directory(folder_.path("taken.lcf"));
     writeBytes(folder_.path("taken.lcf/inside"), "keep");
+    ASSERT_EQ(::mkfifo(folder_.path("fifo.lcf").c_str(), 0600), 0);
     const std::pair<std::string, int> cases[] = {
         {folder_.path("taken.lcf"), kPresetAccessError},
+        {folder_.path("fifo.lcf"), kPresetAccessError},
         {folder_.path("missing/new.lcf"), kPresetPathNotFound},
         {folder_.root().string() + "/", kPresetAccessError},
         {"", kPresetPathNotFound},
@@ -245,7 +248,8 @@ TEST_F(PresetFileTest, FailedSavesKeepTheOldPresetAndLeaveNothingBehind) {
     ::setrlimit(RLIMIT_FSIZE, &unlimited);
     EXPECT_EQ(limited ? 0 : limited.error().code, kPresetDiskFull);
     EXPECT_EQ(readBytes(folder_.path("taken.lcf/inside")), "keep");
-    EXPECT_EQ(folder_.entries(), (std::set<std::string>{"taken.lcf"}));
+    EXPECT_TRUE(fs::is_fifo(folder_.path("fifo.lcf")));
+    EXPECT_EQ(folder_.entries(), (std::set<std::string>{"fifo.lcf", "taken.lcf"}));
 
     const fs::path disk = folder_.root() / "disk";
     fs::create_directory(disk);

@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <sys/stat.h>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
 #include <cmath>
@@ -234,10 +236,16 @@ TEST_F(PresetCommandsTest, OpenErrorsChangeNoSettingAndKeepTheCaption) {
 
 TEST_F(PresetCommandsTest, SaveWritesTheSettingsAndSetsTheCaption) {
     rig->trigger("mnuSave");  // cancelled
-    rig->dialogs.savePath = dir.filePath("no-such-folder/x.lcf");
-    rig->trigger("mnuSave");
-    expectOneError("Ошибка создания файла\r" + rig->dialogs.savePath +
-                   "\rВозможно он занят другим приложением");
+    // A FIFO stands for any target that is not a regular file: refused, and left a FIFO.
+    ASSERT_EQ(::mkfifo(dir.filePath("fifo.lcf").toLocal8Bit().constData(), 0600), 0);
+    for (const char* name : {"no-such-folder/x.lcf", "fifo.lcf"}) {
+        rig->dialogs.messages.clear();
+        rig->dialogs.savePath = dir.filePath(name);
+        rig->trigger("mnuSave");
+        expectOneError("Ошибка создания файла\r" + rig->dialogs.savePath +
+                       "\rВозможно он занят другим приложением");
+    }
+    EXPECT_FALSE(QFileInfo(dir.filePath("fifo.lcf")).isFile());
     EXPECT_EQ(rig->window.windowTitle(), kInitialCaption);
 
     rig->find<QSlider>("Slider4_3")->setValue(11);
@@ -249,7 +257,7 @@ TEST_F(PresetCommandsTest, SaveWritesTheSettingsAndSetsTheCaption) {
     rig->dialogs.savePath = dir.filePath("saved.lcf");
     rig->trigger("mnuSave");
     EXPECT_EQ(rig->dialogs.messages.size(), 1u);
-    EXPECT_EQ(rig->dialogs.filters, QStringList({kFilter, kFilter, kFilter}));
+    EXPECT_EQ(rig->dialogs.filters, QStringList({kFilter, kFilter, kFilter, kFilter}));
     EXPECT_EQ(rig->window.windowTitle(), "КАЛИНДОР " + rig->dialogs.savePath);
     SharedState reread;
     applyStartupDefaults(reread);

@@ -107,6 +107,9 @@ TEST(UsbIoBoardProblems, OpenFailuresAreReportedOnceEachWithTheirDetail) {
             {0x16C005DC,
              {kPermissionDenied},
              {"USB board 16c0:05dc" + access + " with its ids changed to 16c0:05dc (see README)"}},
+            {0x03EB05DC,  // one id changed is enough for the hint
+             {kPermissionDenied},
+             {"USB board 03eb:05dc" + access + " with its ids changed to 03eb:05dc (see README)"}},
             {0x03EB21FF,
              {kUnavailable, kError},
              {"USB access unavailable (libusb X): the USB board cannot be used",
