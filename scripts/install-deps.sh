@@ -11,7 +11,7 @@ PACKAGES=(
   # libraries
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libpulse-dev portaudio19-dev
-  libsndfile1-dev libsamplerate0-dev
+  libsndfile1-dev libsoxr-dev
   libusb-1.0-0-dev
   libola-dev libgpiod-dev
   # run time: Qt's own Russian translation (the standard dialogs)

@@ -2,8 +2,8 @@
 #include "audio/AudioFile.h"
 
 #include <fcntl.h>
-#include <samplerate.h>
 #include <sndfile.h>
+#include <soxr.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,6 +23,8 @@ constexpr std::size_t kChunkFrames = 16384;  // frames read, mixed and resampled
 // Most samples reserved up front from the length a header claims (10 minutes of capture
 // format). A header can claim any length, so a longer file grows the vector as it is read.
 constexpr double kMaxReservedSamples = 10.0 * 60.0 * kSampleRate;
+// soxr's recipe for every rate conversion (its tests build the expected samples with it).
+constexpr unsigned long kResamplerQuality = SOXR_LQ;
 
 bool endsWith(const std::string& text, const std::string& suffix) {
     return text.size() >= suffix.size() &&
@@ -87,7 +89,7 @@ struct SndfileCloser {
 };
 
 struct ResamplerDeleter {
-    void operator()(SRC_STATE* state) const { src_delete(state); }
+    void operator()(soxr* resampler) const { soxr_delete(resampler); }
 };
 
 // Turns interleaved float frames into capture-format samples chunk by chunk: mono mix (mean
@@ -107,18 +109,21 @@ class CaptureFormatConverter {
         if (rateHz == kSampleRate) {
             return {};
         }
-        ratio_ = static_cast<double>(kSampleRate) / rateHz;
-        if (!src_is_valid_ratio(ratio_)) {
+        const double ratio = static_cast<double>(kSampleRate) / rateHz;
+        if (ratio < 1.0 / 256.0 || ratio > 256.0) {
             return unexpected("sample rate " + std::to_string(rateHz) +
                               " Hz cannot be converted to " + std::to_string(kSampleRate) + " Hz");
         }
-        int error = 0;
-        // The fastest sinc converter is far cleaner than the 8-bit result needs.
-        resampler_.reset(src_new(SRC_SINC_FASTEST, 1, &error));
-        if (!resampler_) {
-            return unexpected(src_strerror(error));
+        soxr_error_t error = nullptr;
+        // soxr's low quality (16-bit, 3 dB point at 95 % of the band) is still far cleaner
+        // than the 8-bit result needs, and about ten times as fast as a sinc converter: a
+        // 4-minute song resamples in well under the half second a preview may take.
+        const soxr_quality_spec_t quality = soxr_quality_spec(kResamplerQuality, 0);
+        resampler_.reset(soxr_create(rateHz, kSampleRate, 1, &error, nullptr, &quality, nullptr));
+        if (!resampler_ || error != nullptr) {
+            return unexpected(error != nullptr ? error : "cannot create the resampler");
         }
-        resampled_.resize(static_cast<std::size_t>(std::ceil(kChunkFrames * ratio_)) + 64);
+        resampled_.resize(static_cast<std::size_t>(std::ceil(kChunkFrames * ratio)) + 64);
         return {};
     }
 
@@ -142,57 +147,50 @@ class CaptureFormatConverter {
             }
             return {};
         }
-        // The resampler only drains its tail when the end is flagged together with the last
-        // input, so every chunk waits until the next one (or finish) arrives.
-        Expected<void> resampled = resample(pending_.data(), pending_.size(), false, out);
-        pending_.swap(mono_);
-        return resampled;
+        return resample(mono_.data(), frames, out);
     }
 
-    // Converts what is still held; call once after the last append.
+    // Drains what the resampler still holds; call once after the last append.
     Expected<void> finish(std::vector<std::uint8_t>& out) {
         if (!resampler_) {
             return {};
         }
-        Expected<void> resampled = resample(pending_.data(), pending_.size(), true, out);
-        pending_.clear();
-        return resampled;
+        return resample(nullptr, 0, out);
     }
 
   private:
-    Expected<void> resample(const float* input, std::size_t frames, bool endOfInput,
+    // input == nullptr flushes the resampler's tail.
+    Expected<void> resample(const float* input, std::size_t frames,
                             std::vector<std::uint8_t>& out) {
-        SRC_DATA data{};
-        data.data_in = input;
-        data.input_frames = static_cast<long>(frames);
-        data.src_ratio = ratio_;
-        data.end_of_input = endOfInput ? 1 : 0;
         while (true) {
-            data.data_out = resampled_.data();
-            data.output_frames = static_cast<long>(resampled_.size());
-            if (const int error = src_process(resampler_.get(), &data); error != 0) {
-                return unexpected(src_strerror(error));
+            std::size_t used = 0;
+            std::size_t generated = 0;
+            if (const soxr_error_t error =
+                    soxr_process(resampler_.get(), input, frames, &used, resampled_.data(),
+                                 resampled_.size(), &generated);
+                error != nullptr) {
+                return unexpected(error);
             }
             const std::size_t base = out.size();
-            const auto generated = static_cast<std::size_t>(data.output_frames_gen);
             out.resize(base + generated);
             for (std::size_t i = 0; i < generated; ++i) {
                 out[base + i] = toCaptureSample(resampled_[i]);
             }
-            data.data_in += data.input_frames_used;
-            data.input_frames -= data.input_frames_used;
-            // Done when the input is used up and, at the end, nothing more comes out.
-            if (data.input_frames == 0 && (!endOfInput || data.output_frames_gen == 0)) {
+            if (input != nullptr) {
+                input += used;
+                frames -= used;
+                if (frames == 0) {
+                    return {};
+                }
+            } else if (generated == 0) {
                 return {};
             }
         }
     }
 
     int channels_ = 1;
-    double ratio_ = 1.0;
-    std::unique_ptr<SRC_STATE, ResamplerDeleter> resampler_;
+    std::unique_ptr<soxr, ResamplerDeleter> resampler_;
     std::vector<float> mono_;
-    std::vector<float> pending_;  // mono input not yet given to the resampler
     std::vector<float> resampled_;
 };
 
@@ -271,6 +269,11 @@ Expected<std::vector<std::uint8_t>> convertToCaptureFormat(const float* interlea
 }
 
 Expected<AudioFile> loadAudioFile(const std::string& path) {
+    return loadAudioFile(path, nullptr);
+}
+
+Expected<AudioFile> loadAudioFile(const std::string& path,
+                                  const std::function<bool(double)>& progress) {
     Descriptor descriptor(-1);
     if (Expected<void> opened = openForReading(path, descriptor); !opened) {
         return unexpected(std::move(opened).error());
@@ -296,10 +299,18 @@ Expected<AudioFile> loadAudioFile(const std::string& path) {
                      std::ceil(static_cast<double>(info.frames) * kSampleRate / info.samplerate))));
     }
     std::vector<float> chunk(kChunkFrames * static_cast<std::size_t>(info.channels));
+    sf_count_t framesRead = 0;
     while (true) {
         const sf_count_t got = sf_readf_float(handle.get(), chunk.data(), kChunkFrames);
         if (got <= 0) {
             break;
+        }
+        framesRead += got;
+        if (progress &&
+            !progress(info.frames > 0 ? std::min(1.0, static_cast<double>(framesRead) /
+                                                          static_cast<double>(info.frames))
+                                      : 0.0)) {
+            return unexpected(kLoadCancelled);
         }
         if (const Expected<void> appended =
                 converter.append(chunk.data(), static_cast<std::size_t>(got), file.samples);

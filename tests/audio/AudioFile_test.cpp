@@ -3,8 +3,8 @@
 #include "audio/SoundInputFactory.h"
 
 #include <gtest/gtest.h>
-#include <samplerate.h>
 #include <sndfile.h>
+#include <soxr.h>
 
 #include <cmath>
 #include <filesystem>
@@ -69,10 +69,13 @@ TEST(AudioFile, OtherRatesAreResampledAsOneWholeBufferWouldBe) {
     SNDFILE* handle = sf_open(folder.path("long.wav").c_str(), SFM_READ, &info);
     sf_readf_float(handle, stored.data(), count);
     sf_close(handle);
-    SRC_DATA data{stored.data(), whole.data(), count, count, 0, 0, 1, 32000.0 / rate};
-    ASSERT_EQ(src_simple(&data, SRC_SINC_FASTEST, 1), 0);
+    std::size_t generated = 0;
+    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_LQ, 0);
+    ASSERT_EQ(soxr_oneshot(rate, 32000, 1, stored.data(), frames.size(), nullptr, whole.data(),
+                           whole.size(), &generated, nullptr, &quality, nullptr),
+              nullptr);
     std::vector<std::uint8_t> expected;
-    for (long i = 0; i < data.output_frames_gen; ++i) {
+    for (std::size_t i = 0; i < generated; ++i) {
         expected.push_back(toCaptureSample(whole[static_cast<std::size_t>(i)]));
     }
     EXPECT_EQ(loaded->samples, expected);
