@@ -20,6 +20,7 @@
 #include "dsp/BufferPipeline.h"
 #include "dsp/OfflineAnalysis.h"
 #include "dsp/RealFft.h"
+#include "dsp/SongPreview.h"
 
 namespace {
 
@@ -238,6 +239,26 @@ BENCHMARK(BM_LoadAndAnalyzeWav)
     ->Arg(32000)
     ->Arg(44100)
     ->ArgName("rate_hz")
+    ->Unit(benchmark::kMillisecond);
+
+// The song preview's redraw after a slider move: the analysis (levels, patterns, loudness,
+// stretches) of a 4-minute song already decoded. The target is 500 ms; the decode once per
+// song is BM_LoadAndAnalyzeWav's load.
+void BM_SongPreviewRedraw(benchmark::State& bench) {
+    const std::vector<std::uint8_t> samples =
+        musicLikeSamples(static_cast<std::size_t>(240.0 * kRateHz));
+    SharedState state;
+    kalindor::applyStartupDefaults(state);
+    state.ScanPeriodMs = static_cast<std::int16_t>(bench.range(0));
+    for (auto _ : bench) {
+        const kalindor::SongPreview preview = kalindor::previewSong(samples, state);
+        benchmark::DoNotOptimize(preview.channels[0].litShare);
+    }
+}
+BENCHMARK(BM_SongPreviewRedraw)
+    ->Arg(50)
+    ->Arg(30)
+    ->ArgName("tick_ms")
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

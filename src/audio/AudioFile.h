@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,11 +19,18 @@ struct AudioFile {
 };
 
 // Loads any file libsndfile reads, mixing to mono (mean of the channels) and resampling to
-// 32000 Hz with libsamplerate. A file whose name ends ".u8" or ".raw" has no header and is
-// taken as capture-format samples as they are. Reads the whole file into memory. The error is
-// a text the user can act on, in the preset files' words: "cannot open 'PATH': reason",
+// 32000 Hz with libsoxr (low quality recipe: ample for 8 bits). A file whose name ends ".u8" or
+// ".raw" has no header and is taken as capture-format samples as they are. Reads the whole file
+// into memory. The error is a text the user can act on, in the preset files' words: "cannot open
+// 'PATH': reason",
 // "'PATH' is a folder", "cannot read 'PATH': reason".
 Expected<AudioFile> loadAudioFile(const std::string& path);
+
+// The same, telling progress (0..1, after each chunk, on the calling thread) to `progress`,
+// which returns false to stop: the load then fails with kLoadCancelled.
+Expected<AudioFile> loadAudioFile(const std::string& path,
+                                  const std::function<bool(double fraction)>& progress);
+inline constexpr const char* kLoadCancelled = "cancelled";
 
 // True for the headerless capture-format names (".u8", ".raw").
 bool isRawCaptureFileName(const std::string& path);

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -12,15 +13,19 @@
 #include "core/Expected.h"
 #include "core/PipelineView.h"
 #include "dsp/OfflineAnalysis.h"
+#include "dsp/SongPreview.h"
 #include "lights/SimulatedBoard.h"
 #include "presets/PresetFile.h"
+#ifdef KALINDOR_HAVE_PICTURES
+#include "ui/picture/SongPicture.h"
+#endif
 
 namespace kalindor::cli {
 
 namespace {
 
 constexpr const char* kAnalyzeUsage =
-    "Usage: kalindor-cli analyze [--preset FILE] [--tick MS] AUDIO\n"
+    "Usage: kalindor-cli analyze [--preset FILE] [--tick MS] [--picture IMAGE] AUDIO\n"
     "\n"
     "Runs the analysis offline on AUDIO: a sound file of any format libsndfile reads\n"
     "(mixed to mono and resampled to 32000 Hz, 8-bit), or a headerless file ending in\n"
@@ -33,6 +38,10 @@ constexpr const char* kAnalyzeUsage =
     "  --preset FILE  Apply a preset (.lcf) over the start-up settings first.\n"
     "  --tick MS      Milliseconds between snapshots (default: the preset's scan period,\n"
     "                 else 50).\n"
+    "  --picture IMAGE  Instead of the lines, draw the song's light show into IMAGE (SVG\n"
+    "                 when the name ends in .svg, else PNG), as the window's \"Просмотр\n"
+    "                 песни\" shows it: loudness, the lit stretches of each channel, the\n"
+    "                 share of time lit and the switches per minute.\n"
     "\n"
     "Exit status: 0 success, 1 a file cannot be read or the output cannot be written,\n"
     "2 usage error.\n";
@@ -62,6 +71,7 @@ struct AnalyzeOptions {
     bool helpRequested = false;  // --help; the other fields are then not meaningful
     std::optional<std::string> presetPath;
     std::optional<int> tickMs;
+    std::optional<std::string> picturePath;
     std::string audioPath;
 };
 
@@ -90,7 +100,7 @@ Expected<AnalyzeOptions> parseOptions(std::span<const std::string> args) {
             name = arg.substr(0, equals);
             value = arg.substr(equals + 1);
         }
-        if (name != "--preset" && name != "--tick") {
+        if (name != "--preset" && name != "--tick" && name != "--picture") {
             return unexpected("unknown option '" + arg + "'");
         }
         if (!value) {
@@ -101,6 +111,14 @@ Expected<AnalyzeOptions> parseOptions(std::span<const std::string> args) {
         }
         if (name == "--preset") {
             options.presetPath = *value;
+        } else if (name == "--picture") {
+#ifndef KALINDOR_HAVE_PICTURES
+            return unexpected("--picture: built without pictures (this build has no Qt)");
+#endif
+            if (value->empty()) {
+                return unexpected("--picture needs a file name");
+            }
+            options.picturePath = *value;
         } else {
             options.tickMs = parsePositiveInt(*value);
             if (!options.tickMs) {
@@ -117,6 +135,24 @@ Expected<AnalyzeOptions> parseOptions(std::span<const std::string> args) {
     }
     options.audioPath = positional.front();
     return options;
+}
+
+int drawPicture(const AnalyzeOptions& options, SharedState& state, int tickMs,
+                const std::vector<std::uint8_t>& samples) {
+    if (samples.size() < kPreviewMinimumSamples) {
+        return runtimeError("'" + options.audioPath +
+                            "' is shorter than one snapshot (256 samples at 32000 Hz)");
+    }
+    state.ScanPeriodMs = static_cast<std::int16_t>(std::min(tickMs, 32767));
+    [[maybe_unused]] const SongPreview preview = previewSong(samples, state);
+#ifdef KALINDOR_HAVE_PICTURES
+    const std::string title = options.audioPath.substr(options.audioPath.rfind('/') + 1);
+    if (const Expected<void> written = ui::writeSongPicture(preview, title, *options.picturePath);
+        !written) {
+        return runtimeError(written.error());
+    }
+#endif
+    return kExitOk;
 }
 
 }  // namespace
@@ -144,6 +180,10 @@ int runAnalyze(std::span<const std::string> args) {
     const Expected<AudioFile> audio = loadAudioFile(options->audioPath);
     if (!audio) {
         return runtimeError(audio.error());
+    }
+
+    if (options->picturePath) {
+        return drawPicture(*options, state, tickMs, audio->samples);
     }
 
     NullView view;

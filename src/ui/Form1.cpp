@@ -14,6 +14,7 @@
 
 #include "core/ControlUpdates.h"
 #include "ui/OutputSettings.h"
+#include "ui/SongPreviewWindow.h"
 #include "ui/dialogs/Form2.h"
 #include "ui/dialogs/Form4.h"
 #include "ui/dialogs/Form5.h"
@@ -213,6 +214,19 @@ void Form1::showOutputsDialog() {
     form7_->activateWindow();
 }
 
+void Form1::showSongPreview() {
+    const bool first = songPreview_ == nullptr;
+    if (first) {
+        songPreview_ = new SongPreviewWindow(state_, dialogs_, this);
+    }
+    songPreview_->show();
+    songPreview_->raise();
+    songPreview_->activateWindow();
+    if (first) {
+        songPreview_->chooseAndOpen();
+    }
+}
+
 void Form1::createMenus() {
     QMenuBar* bar = menuBar();
 
@@ -257,6 +271,8 @@ void Form1::createMenus() {
     mnuGrafik->addMenu(mnuScaleY);
     mnuGrafik->addMenu(mnuGrafType);
     mnuAppereance->addMenu(mnuGrafik);
+    mnuSongPreview = makeAction(mnuAppereance, QStringLiteral("mnuSongPreview"),
+                                QStringLiteral("Просмотр песни…"));
     bar->addMenu(mnuAppereance);
     makeCheckPair(this, mnuLog, mnuLine);
     makeCheckPair(this, mnuLogY, mnuLineY);
@@ -277,6 +293,7 @@ void Form1::createMenus() {
     connect(mnuARUSpeed, &QAction::triggered, this, [this] { showDialog(form5_); });
     connect(mnuReset, &QAction::triggered, this, [this] { commands_->resetCommand(); });
     connect(mnuOutputs, &QAction::triggered, this, &Form1::showOutputsDialog);
+    connect(mnuSongPreview, &QAction::triggered, this, &Form1::showSongPreview);
     connect(mnuAbout, &QAction::triggered, this, [this] { commands_->aboutCommand(); });
     // The display items only set the value; the next buffer draws with it.
     connect(mnuLog, &QAction::triggered, this, [this] { state_.XScaleLog = true; });

@@ -36,6 +36,7 @@ class Form5;
 class Form6;
 class Form7;
 class LevelBar;
+class SongPreviewWindow;
 class SpectrumView;
 
 // The main window: builds the controls and the menu, and is the Engine's PipelineView (graph,
@@ -64,6 +65,7 @@ class Form1 final : public QMainWindow, public PipelineView, public WindowView {
     Form5* form5() const { return form5_; }
     Form6* form6() const { return form6_; }
     Form7* form7() const { return form7_; }
+    SongPreviewWindow* songPreview() const { return songPreview_; }
 
     // Where "Выход света…" (mnuOutputs) loads and saves the output choices; the settings must
     // outlive the window. The item stays disabled until they are given.
@@ -130,6 +132,7 @@ class Form1 final : public QMainWindow, public PipelineView, public WindowView {
     QAction* mnuReset = nullptr;
     QAction* mnuOutputs = nullptr;
     QMenu* mnuAppereance = nullptr;
+    QAction* mnuSongPreview = nullptr;  // "Просмотр песни…"
     QMenu* mnuGrafik = nullptr;
     QMenu* mnuScale = nullptr;
     QAction* mnuLog = nullptr;
@@ -165,6 +168,8 @@ class Form1 final : public QMainWindow, public PipelineView, public WindowView {
     void showDialog(Dialog*& dialog, Extra&&... extra);
     // Shows Form7 filled from the saved choices; its OK saves them there.
     void showOutputsDialog();
+    // Shows the song preview window (created on first use) and asks for a song when it has none.
+    void showSongPreview();
 
     SharedState& state_;
     UserDialogs& dialogs_;
@@ -178,6 +183,7 @@ class Form1 final : public QMainWindow, public PipelineView, public WindowView {
     Form5* form5_ = nullptr;
     Form6* form6_ = nullptr;
     Form7* form7_ = nullptr;
+    SongPreviewWindow* songPreview_ = nullptr;
     std::function<std::string(bool)> statusText_;
     std::optional<bool> boardConnected_;  // the last board state shown
 };
