@@ -23,12 +23,16 @@ done
 work=$(mktemp -d)
 xvfb_pid=""
 app_pid=""
+# Every step may fail (a process already gone, a killed one's status): none may stop the
+# others, or Xvfb would outlive the script.
 cleanup() {
-    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null && wait "$app_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    set +e
+    if [ -n "$app_pid" ]; then kill "$app_pid" 2>/dev/null; wait "$app_pid" 2>/dev/null; fi
+    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; fi
     rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM HUP
 
 # The start-up preset with the scan period (line 1) at 30 ms.
 "$cli" preset defaults "$work/fast.lcf"
