@@ -9,7 +9,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config git ca-certificates
   clang clang-format clang-tidy libclang-rt-dev
   # libraries
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
   libpulse-dev portaudio19-dev
   libsndfile1-dev libsoxr-dev
   libusb-1.0-0-dev
