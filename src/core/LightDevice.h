@@ -32,8 +32,10 @@ class LightDevice {
     // board keeps the defaults). An automaton step's pattern, whose lit channels are full on:
     // written to the ports like any pattern, with the same answer.
     virtual std::int32_t writeStepPattern(std::uint8_t pattern);
-    // The level bars' values (0..255) after each buffer.
-    virtual void showLevels(const ChannelLevels&) {}
+    // A buffer's light state: its pattern and level bars' values (0..255), once per buffer,
+    // before the pattern write that follows when the pattern differs from the previous
+    // buffer's (0 before the first), so that the outputs get the whole state at once.
+    virtual void showFrame(const LightFrame&) {}
     // Capture started (true) or stopped (false).
     virtual void setRunning(bool) {}
 };

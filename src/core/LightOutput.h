@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/PipelineView.h"
 #include "core/SharedState.h"
 
 namespace kalindor {
@@ -15,6 +16,73 @@ using ChannelLevels = std::array<std::uint8_t, kChannelCount>;
 // What a DMX output sends for a lit channel: 255 (switch) or the channel's level (dim); a dark
 // channel is always 0.
 enum class DmxLevels { kSwitch, kDim };
+
+// The colour each channel shows on a colour light (RGB, RGBW, pixels); the window's spectrum
+// graph marks the channels in the same colours, so graph and lights agree.
+using ChannelColours = std::array<Rgb, kChannelCount>;
+inline constexpr ChannelColours kDefaultChannelColours{{
+    {255, 0, 0},      // red
+    {255, 0, 255},    // magenta
+    {255, 255, 0},    // yellow
+    {0, 255, 0},      // green
+    {0, 255, 255},    // cyan
+    {0, 0, 255},      // blue
+    {192, 192, 255},  // light blue
+    {255, 255, 255},  // white
+}};
+
+// How a DMX output lays the eight channels on its slots.
+enum class DmxLayout {
+    kDimmer,  // one slot a channel: its level
+    kRgb,     // three slots a channel: red, green, blue
+    kRgbw,    // four slots a channel: red, green, blue, white
+    kPixels,  // an LED strip, three slots an LED, `pixels` LEDs a channel
+};
+
+inline constexpr int kDmxSlots = 512;
+// A strip continues on the next universes at slot 1, this many LEDs (510 slots) in each, as
+// pixel controllers and WLED count; an LED never straddles two universes.
+inline constexpr int kLedsPerUniverse = 170;
+// The most universes one strip may take.
+inline constexpr int kMaxStripUniverses = 8;
+
+// Where one DMX output puts its channels: from `firstSlot` (1..512) of `universe` in `layout`.
+struct DmxPlacement {
+    std::uint32_t universe = 1;
+    int firstSlot = 1;
+    DmxLayout layout = DmxLayout::kDimmer;
+    int pixels = 1;  // kPixels: LEDs per channel, >= 1
+
+    // Slots one channel takes: 1, 3, 4 or 3 * pixels.
+    constexpr int slotsPerChannel() const {
+        switch (layout) {
+            case DmxLayout::kRgb:
+                return 3;
+            case DmxLayout::kRgbw:
+                return 4;
+            case DmxLayout::kPixels:
+                return 3 * pixels;
+            case DmxLayout::kDimmer:
+                break;
+        }
+        return 1;
+    }
+    // kPixels: the LEDs of the strip that fit in the first universe from firstSlot.
+    constexpr int ledsInFirstUniverse() const { return (kDmxSlots - firstSlot + 1) / 3; }
+    // kPixels: the longest strip (LEDs) that fits in kMaxStripUniverses universes.
+    constexpr int maxLeds() const {
+        return ledsInFirstUniverse() + (kMaxStripUniverses - 1) * kLedsPerUniverse;
+    }
+    // The universes used, from `universe` on: 1 but for a strip that continues.
+    constexpr int universeCount() const {
+        const int leds = kChannelCount * pixels;
+        if (layout != DmxLayout::kPixels || leds <= ledsInFirstUniverse()) {
+            return 1;
+        }
+        return 1 + (leds - ledsInFirstUniverse() + kLedsPerUniverse - 1) / kLedsPerUniverse;
+    }
+    friend bool operator==(const DmxPlacement&, const DmxPlacement&) = default;
+};
 
 // The TCP port the OLA daemon listens on unless told otherwise.
 inline constexpr int kDefaultOlaPort = 9010;

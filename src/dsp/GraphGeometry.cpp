@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 
+#include "core/LightOutput.h"
 #include "core/SharedState.h"
 
 namespace kalindor {
@@ -11,17 +12,6 @@ namespace kalindor {
 namespace {
 
 constexpr int kPointCount = 256;
-
-constexpr std::array<Rgb, kChannelCount> kMarkerColours{{
-    {255, 0, 0},      // red
-    {255, 0, 255},    // magenta
-    {255, 255, 0},    // yellow
-    {0, 255, 0},      // green
-    {0, 255, 255},    // cyan
-    {0, 0, 255},      // blue
-    {192, 192, 255},  // light blue
-    {255, 255, 255},  // white
-}};
 
 }  // namespace
 
@@ -50,7 +40,7 @@ Rgb markerColour(int ch) {
     if (ch < 0 || ch >= kChannelCount) {
         return kBlack;
     }
-    return kMarkerColours[ch];
+    return kDefaultChannelColours[ch];
 }
 
 }  // namespace kalindor

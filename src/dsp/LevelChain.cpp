@@ -127,7 +127,7 @@ void LevelChain::updateAgcGain() {
 }
 
 void LevelChain::outputStep() {
-    device_.showLevels(ChannelShown_);
+    device_.showFrame({LightPattern_, ChannelShown_});
     if (LightPattern_ != LastPattern_.value_or(0)) {
         writePattern(device_, LightPattern_);
         view_.setDeviceStatus(probeDevice(device_));

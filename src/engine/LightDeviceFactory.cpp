@@ -52,8 +52,9 @@ LightSetup createLightSetup(const OutputChoices& choices, const LightSetupOption
         switch (choice.kind) {
             case OutputChoice::Kind::kOla:
 #if KALINDOR_BUILT_WITH_OLA
-                outputs.push_back(createOlaOutput(
-                    {choice.universe, choice.firstSlot, choices.dmxLevels, choices.olaPort}));
+                outputs.push_back(createOlaOutput({choice.universe, choice.firstSlot,
+                                                   choices.dmxLevels, choices.olaPort,
+                                                   choice.layout, choice.pixels, choices.colours}));
 #else
                 setup.failures.push_back("OLA " + std::to_string(choice.universe) +
                                          ": this program was built without " +

@@ -130,6 +130,12 @@ struct Parser {
             } else {
                 return bad("switch or dim");
             }
+        } else if (name == "colours") {
+            const Expected<ChannelColours> colours = parseColours(value);
+            if (!colours) {
+                return bad("eight colours RRGGBB separated by commas: " + colours.error());
+            }
+            options.colours = *colours;
         } else if (name == "light-delay") {
             const auto ms = wholeNumber(value, 0, kMaxLightDelayMs);
             if (!ms) {
@@ -172,7 +178,7 @@ struct Parser {
 
     bool takesValue(std::string_view name) const {
         if (name == "input" || name == "device" || name == "usb-id" || name == "ola-port" ||
-            name == "dmx-levels" || name == "light-delay") {
+            name == "dmx-levels" || name == "light-delay" || name == "colours") {
             return true;
         }
         return program == LaunchProgram::kCliRun && (name == "for" || name == "no-signal" ||
@@ -240,10 +246,14 @@ std::string launchOptionsHelp(LaunchProgram program) {
         "  --input default|monitor|NAME|FILE\n"
         "        Sound source: the default input, the monitor of the default output, a source\n"
         "        by name, or an audio file played as if captured (default: default).\n"
-        "  --device usb|sim|none|ola[:UNIVERSE[:FIRST_SLOT]]|gpio:CHIP:L1,...,L8[:active-low]\n"
+        "  --device "
+        "usb|sim|none|ola[:UNIVERSE[:FIRST_SLOT[:LAYOUT]]]|gpio:CHIP:L1,...,L8[:active-low]\n"
         "        Light output, may be given more than once: the USB board, a simulated board,\n"
-        "        no board, a DMX universe through the local OLA daemon (default 1:1; channel 1\n"
-        "        at FIRST_SLOT), or relays on eight GPIO lines (default: usb).\n";
+        "        no board, a DMX universe through the local OLA daemon (default 1:1:dimmer;\n"
+        "        channel 1 from FIRST_SLOT), or relays on eight GPIO lines (default: usb).\n"
+        "        LAYOUT: dimmer (a slot a channel), rgb (3 slots a channel), rgbw (4), or\n"
+        "        pixels:N (an LED strip, N LEDs a channel, 3 slots an LED, continued on the\n"
+        "        next universes, 170 LEDs each, up to 8 universes).\n";
     std::string unbuilt;
     for (const OutputChoice::Kind kind : {OutputChoice::Kind::kOla, OutputChoice::Kind::kGpio}) {
         if (!unbuiltOutput(kind).empty()) {
@@ -260,6 +270,9 @@ std::string launchOptionsHelp(LaunchProgram program) {
         "        TCP port of the OLA daemon (default: 9010).\n"
         "  --dmx-levels switch|dim\n"
         "        DMX value of a lit channel: 255, or the channel's level (default: switch).\n"
+        "  --colours C1,C2,C3,C4,C5,C6,C7,C8\n"
+        "        Colour of each channel on rgb, rgbw and pixels outputs, as RRGGBB in hex\n"
+        "        (default: FF0000,FF00FF,FFFF00,00FF00,00FFFF,0000FF,C0C0FF,FFFFFF).\n"
         "  --light-delay MS\n"
         "        Delay every light output by 0..1000 ms, to line the lights up with speakers\n"
         "        that lag (default: 0).\n";
@@ -295,6 +308,7 @@ OutputChoices resolveOutputChoices(OutputChoices saved, const LaunchOptions& opt
     saved.olaPort = options.olaPort.value_or(saved.olaPort);
     saved.dmxLevels = options.dmxLevels.value_or(saved.dmxLevels);
     saved.lightDelayMs = options.lightDelayMs.value_or(saved.lightDelayMs);
+    saved.colours = options.colours.value_or(saved.colours);
     return saved;
 }
 

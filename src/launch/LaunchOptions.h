@@ -29,11 +29,12 @@ struct LaunchOptions {
     std::vector<OutputChoice> devices;         // --device, repeatable, in the order given
     std::optional<std::uint16_t> usbVendorId;  // --usb-id VVVV:PPPP (hex)
     std::optional<std::uint16_t> usbProductId;
-    std::optional<int> olaPort;          // --ola-port 1..65535
-    std::optional<DmxLevels> dmxLevels;  // --dmx-levels switch|dim
-    std::optional<int> lightDelayMs;     // --light-delay 0..kMaxLightDelayMs
-    bool helpRequested = false;          // --help; the other fields are then not meaningful
-    bool versionRequested = false;       // --version (the window only); likewise
+    std::optional<int> olaPort;             // --ola-port 1..65535
+    std::optional<DmxLevels> dmxLevels;     // --dmx-levels switch|dim
+    std::optional<int> lightDelayMs;        // --light-delay 0..kMaxLightDelayMs
+    std::optional<ChannelColours> colours;  // --colours C1,...,C8
+    bool helpRequested = false;             // --help; the other fields are then not meaningful
+    bool versionRequested = false;          // --version (the window only); likewise
 
     // The arguments that are not options, joined with single blanks, and what they ask for.
     std::string commandText;

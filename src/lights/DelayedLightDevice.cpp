@@ -40,8 +40,8 @@ std::int32_t DelayedLightDevice::writeStepPattern(std::uint8_t pattern) {
     return push(Call::Kind::kStep, {.first = pattern});
 }
 
-void DelayedLightDevice::showLevels(const ChannelLevels& levels) {
-    push(Call::Kind::kLevels, {}, levels);
+void DelayedLightDevice::showFrame(const LightFrame& frame) {
+    push(Call::Kind::kFrame, {}, frame);
 }
 
 void DelayedLightDevice::setRunning(bool running) {
@@ -49,14 +49,14 @@ void DelayedLightDevice::setRunning(bool running) {
 }
 
 std::int32_t DelayedLightDevice::push(Call::Kind kind, const PortBytes& ports,
-                                      const ChannelLevels& levels) {
+                                      const LightFrame& frame) {
     if (count_ == kCapacity) {
         popFront();
     }
     Call& slot = queue_[(head_ + count_) % kCapacity];
     slot.kind = kind;
     slot.ports = ports;
-    slot.levels = levels;
+    slot.frame = frame;
     slot.dueMs = timers_.nowMs() + delayMs_;
     if (count_++ == 0) {
         timer_->setInterval(delayMs_);
@@ -90,8 +90,8 @@ void DelayedLightDevice::perform(const Call& call) {
         case Call::Kind::kStep:
             lastAnswer_ = target_.writeStepPattern(p.first);
             break;
-        case Call::Kind::kLevels:
-            target_.showLevels(call.levels);
+        case Call::Kind::kFrame:
+            target_.showFrame(call.frame);
             break;
         case Call::Kind::kRunning:
             target_.setRunning(p.first != 0);

@@ -12,9 +12,9 @@
 namespace kalindor {
 
 // Plays every call of a light device `delayMs` later, in order, none lost or merged: probes,
-// port writes, automaton steps, levels and start/stop alike, so the lights line up with speakers
-// that lag. Calls wait in a fixed-size queue (no allocation per call) and are performed by one
-// timer of `timers` when due on its clock. A queue that still fills up performs its oldest call
+// port writes, automaton steps, buffer frames and start/stop alike, so the lights line up with
+// speakers that lag. Calls wait in a fixed-size queue (no allocation per call) and are performed by
+// one timer of `timers` when due on its clock. A queue that still fills up performs its oldest call
 // at once to make room.
 //
 // A delayed call cannot wait for the device's answer: every call answers the last answer the
@@ -40,21 +40,20 @@ class DelayedLightDevice final : public LightDevice {
     std::int32_t DoSetOutDataPorts(std::uint8_t first, std::uint8_t second, std::uint8_t third,
                                    std::uint8_t usedPorts) override;
     std::int32_t writeStepPattern(std::uint8_t pattern) override;
-    void showLevels(const ChannelLevels& levels) override;
+    void showFrame(const LightFrame& frame) override;
     void setRunning(bool running) override;
 
   private:
     struct Call {
-        enum class Kind : std::uint8_t { kProbe, kDirections, kPorts, kStep, kLevels, kRunning };
+        enum class Kind : std::uint8_t { kProbe, kDirections, kPorts, kStep, kFrame, kRunning };
         Kind kind = Kind::kProbe;
-        PortBytes ports;         // kDirections, kPorts; kStep: the pattern in `first`;
-                                 // kRunning: 1 or 0 in `first`
-        ChannelLevels levels{};  // kLevels
+        PortBytes ports;     // kDirections, kPorts; kStep: the pattern in `first`;
+                             // kRunning: 1 or 0 in `first`
+        LightFrame frame{};  // kFrame
         std::int64_t dueMs = 0;
     };
 
-    std::int32_t push(Call::Kind kind, const PortBytes& ports = {},
-                      const ChannelLevels& levels = {});
+    std::int32_t push(Call::Kind kind, const PortBytes& ports = {}, const LightFrame& frame = {});
     void perform(const Call& call);
     void popFront();
     void performDue();

@@ -28,7 +28,11 @@ std::int32_t LightOutputs::DoSetDataPortDirections(std::uint8_t first, std::uint
 std::int32_t LightOutputs::DoSetOutDataPorts(std::uint8_t first, std::uint8_t second,
                                              std::uint8_t third, std::uint8_t usedPorts) {
     const std::int32_t answer = board_->DoSetOutDataPorts(first, second, third, usedPorts);
-    frame_.pattern = patternForPortBytes({first, second, third, usedPorts});
+    const std::uint8_t pattern = patternForPortBytes({first, second, third, usedPorts});
+    if (std::exchange(writeShown_, false) && pattern == frame_.pattern) {
+        return answer;  // the buffer's frame went out with this pattern already
+    }
+    frame_.pattern = pattern;
     frame_.levels = chainLevels_;
     stepShown_ = false;
     showAll();
@@ -37,6 +41,7 @@ std::int32_t LightOutputs::DoSetOutDataPorts(std::uint8_t first, std::uint8_t se
 
 std::int32_t LightOutputs::writeStepPattern(std::uint8_t pattern) {
     const std::int32_t answer = board_->writeStepPattern(pattern);
+    writeShown_ = false;
     frame_.pattern = pattern;
     frame_.levels.fill(kFullLevel);
     stepShown_ = true;
@@ -44,10 +49,15 @@ std::int32_t LightOutputs::writeStepPattern(std::uint8_t pattern) {
     return answer;
 }
 
-void LightOutputs::showLevels(const ChannelLevels& levels) {
-    chainLevels_ = levels;
+void LightOutputs::showFrame(const LightFrame& frame) {
+    chainLevels_ = frame.levels;
+    // The chain writes the pattern right after this call exactly when it changed.
+    if (frame.pattern != std::exchange(chainPattern_, frame.pattern)) {
+        stepShown_ = false;
+        writeShown_ = true;
+    }
     if (!stepShown_) {
-        frame_.levels = levels;
+        frame_ = frame;
         showAll();
     }
 }

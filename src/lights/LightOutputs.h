@@ -13,10 +13,11 @@ namespace kalindor {
 
 // The output layer: the light device the level chain, the automaton and the engine write. It
 // passes every board call to the board unchanged (same values, same moment, the board's own
-// answer) and hands the light state to the other outputs as frames: one at each pattern write
-// (with the last buffer's levels, or 255 for every channel after an automaton step) and one at
-// each buffer's levels while no automaton step holds the lights. Main thread only; no call
-// allocates.
+// answer) and hands the light state to the other outputs as frames: each buffer's frame once
+// (the pattern write the level chain makes after it adds none), and while an automaton step
+// holds the lights only the buffers whose pattern changes; each step (255 for every channel)
+// and each other pattern write (the engine's dark write, with the last buffer's levels).
+// Main thread only; no call allocates.
 class LightOutputs final : public LightDevice {
   public:
     // `board` is the USB board, the simulated one or the absent one (never null); `boardListed`
@@ -32,7 +33,7 @@ class LightOutputs final : public LightDevice {
     std::int32_t DoSetOutDataPorts(std::uint8_t first, std::uint8_t second, std::uint8_t third,
                                    std::uint8_t usedPorts) override;
     std::int32_t writeStepPattern(std::uint8_t pattern) override;
-    void showLevels(const ChannelLevels& levels) override;
+    void showFrame(const LightFrame& frame) override;
     void setRunning(bool running) override;
 
     // True when the board is the only output (the status line keeps the board's own texts).
@@ -49,7 +50,9 @@ class LightOutputs final : public LightDevice {
     std::vector<std::unique_ptr<LightOutput>> outputs_;
     LightFrame frame_;
     ChannelLevels chainLevels_{};
-    bool stepShown_ = false;  // the last pattern write was an automaton step
+    std::uint8_t chainPattern_ = 0;  // the last buffer's pattern, as the level chain keeps it
+    bool writeShown_ = false;        // the level chain's next write was shown with its frame
+    bool stepShown_ = false;         // the last pattern write was an automaton step
 };
 
 }  // namespace kalindor

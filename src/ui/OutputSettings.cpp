@@ -14,6 +14,7 @@ const QString kOlaPort = QStringLiteral("outputs/olaPort");
 const QString kDmxLevels = QStringLiteral("outputs/dmxLevels");
 const QString kLightDelayMs = QStringLiteral("outputs/lightDelayMs");
 const QString kUsbId = QStringLiteral("outputs/usbId");
+const QString kColours = QStringLiteral("outputs/colours");
 
 std::optional<int> wholeNumber(const QSettings& settings, const QString& key, int low, int high) {
     bool ok = false;
@@ -71,6 +72,10 @@ OutputChoices loadOutputChoices(const QSettings& settings) {
     }
     choices.lightDelayMs =
         wholeNumber(settings, kLightDelayMs, 0, kMaxLightDelayMs).value_or(choices.lightDelayMs);
+    if (const auto colours = parseColours(
+            settings.value(kColours).toStringList().join(QLatin1Char(',')).toStdString())) {
+        choices.colours = *colours;
+    }
     const QStringList usbId = settings.value(kUsbId).toString().split(QLatin1Char(':'));
     if (usbId.size() == 2) {
         const auto vendor = hex16(usbId[0]);
@@ -95,6 +100,7 @@ void saveOutputChoices(QSettings& settings, const OutputChoices& choices) {
     settings.setValue(kLightDelayMs, choices.lightDelayMs);
     settings.setValue(kUsbId,
                       hex4(choices.usbVendorId) + QLatin1Char(':') + hex4(choices.usbProductId));
+    settings.setValue(kColours, QString::fromStdString(formatColours(choices.colours)));
     settings.sync();
 }
 

@@ -83,7 +83,13 @@ TEST(LaunchOptions, OutputOptionsOverrideTheSavedChoices) {
         .lightDelayMs = 120};
     OutputChoices expected = saved;
     expected.lightDelayMs = 0;
-    EXPECT_EQ(resolveOutputChoices(saved, parsed({"--light-delay=0"})), expected);
+    expected.colours[0] = {0x12, 0xAB, 0xEF};  // '#' optional, either case
+    expected.colours[7] = {};
+    EXPECT_EQ(resolveOutputChoices(
+                  saved, parsed({"--light-delay=0", "--colours",
+                                 "#12abEF,FF00FF,FFFF00,00FF00,00FFFF,0000FF,C0C0FF,000000"})),
+              expected);
+    EXPECT_EQ(*parseColours(formatColours(expected.colours)), expected.colours);
 
     if (!kBuiltWithOla || !kBuiltWithGpio) {
         GTEST_SKIP() << "the rest needs the OLA and GPIO outputs";
@@ -146,6 +152,26 @@ TEST(LaunchOptions, UsageErrorsNameTheOption) {
          needs(kBuiltWithGpio, "gpio:a:1,2,3,4,5,6,7,8", "kalindor-cli", "GPIO output",
                "GPIO chip a is given more than once"),
          LaunchProgram::kCliRun},
+        {{"--device", "ola:1:1:pixels:30", "--device", "ola:2"},
+         needs(kBuiltWithOla, "ola:1:1:pixels:30", "kalindor", "OLA (DMX) output",
+               "--device ola:2: ola:1:1:pixels:30 and ola:2:1 both use OLA universe 2")},
+        {{"--device", "ola:9:1:pixels:20", "--device", "ola:8:400:pixels:20"},
+         needs(kBuiltWithOla, "ola:9:1:pixels:20", "kalindor", "OLA (DMX) output",
+               "ola:9:1:pixels:20 and ola:8:400:pixels:20 both use OLA universe 9")},
+        {{"--device", "ola:1:1:pixels:171"},
+         "(expected pixels:171 from slot 1: at most 1360 LEDs (pixels:170) fit in 8 universes, "
+         "not 1368)"},
+        {{"--device", "ola:1:490:rgb"}, "with FIRST_SLOT 1..489 for rgb)"},
+        {{"--device", "ola:1:482:rgbw"}, "with FIRST_SLOT 1..481 for rgbw)"},
+        {{"--colours", "FF0000,FF00FF,FFFF0,00FF00,00FFFF,0000FF,C0C0FF,FFFFFF"},
+         "invalid value 'FF0000,FF00FF,FFFF0,00FF00,00FFFF,0000FF,C0C0FF,FFFFFF' for --colours "
+         "(expected eight colours RRGGBB separated by commas: 'FFFF0' is not a colour RRGGBB)"},
+        {{"--colours", "FF0000,,FFFF00,00FF00,00FFFF,0000FF,C0C0FF,FFFFFF"},
+         "'' is not a colour RRGGBB"},
+        {{"--colours", "FF0000,FF00FF,FFFF00,00FF00,00FFFF,0000FF,C0C0FF,FFFFFF,FFFFFF"},
+         "9 colours given, not 8"},
+        {{"--colours", "#FF0000"}, "1 colours given, not 8"},
+        {{"--colours", "0x0000,FF00FF,FFFF00,00FF00,00FFFF,0000FF,C0C0FF,FFFFFF"}, "'0x0000' is"},
         {{"--ola-port", "0"}, "--ola-port"},
         {{"--dmx-levels", "bright"},
          "invalid value 'bright' for --dmx-levels (expected switch or dim)"},
@@ -183,6 +209,11 @@ TEST(OutputChoices, EveryKindParsesAndFormatsBack) {
         {"ola:7", "ola:7:1"},
         {"ola:0:505", "ola:0:505"},
         {"ola:4294967295:17", "ola:4294967295:17"},
+        {"ola:3:1:dimmer", "ola:3:1"},
+        {"ola:1:489:rgb", "ola:1:489:rgb"},
+        {"ola:1:481:rgbw", "ola:1:481:rgbw"},
+        {"ola:1:510:pixels:1", "ola:1:510:pixels:1"},
+        {"ola:4294967288:1:pixels:170", "ola:4294967288:1:pixels:170"},  // the last 8 universes
         {"gpio:gpiochip0:17,27,22,23,24,25,5,6", "gpio:gpiochip0:17,27,22,23,24,25,5,6"},
         {"gpio:pinctrl:0,1,2,3,4,5,6,7:active-low", "gpio:pinctrl:0,1,2,3,4,5,6,7:active-low"},
     };
@@ -195,7 +226,9 @@ TEST(OutputChoices, EveryKindParsesAndFormatsBack) {
 // Space-separated, the first one empty.
 TEST(OutputChoices, MalformedValuesAreRefused) {
     std::istringstream texts(
-        " USB usb:1 dmx ola: ola:x ola:1:0 ola:1:506 ola:-1 ola:4294967296 ola:1:1:1 gpio gpio: "
+        " USB usb:1 dmx ola: ola:x ola:1:0 ola:1:506 ola:-1 ola:4294967296 ola:1:1:1 ola:1:1:RGB "
+        "ola:1:1:pixels ola:1:1:pixels: ola:1:1:pixels:0 ola:1:1:rgb:3 ola:1:511:pixels:1 "
+        "ola:4294967289:1:pixels:170 gpio gpio: "
         "gpio::1,2,3,4,5,6,7,8 gpio:c:1,2,3,4,5,6,7 gpio:c:1,2,3,4,5,6,7,8,9 "
         "gpio:c:1,2,3,4,5,6,7,7 gpio:c:1,2,3,4,5,6,7,8:active-high gpio:c:1,2,,4,5,6,7,8 "
         "gpio:c:1,2,3,4,5,6,7,8:");

@@ -84,8 +84,9 @@ struct Rig {
 
 // The board behind the layer sees the calls it sees alone at the same moments; behind the
 // delay, each exactly the delay later, and the outputs' frames and start/stop too. The outputs
-// see the set-up write, every buffer's levels with the pattern (twice when it changes: the
-// levels, then the write), automaton steps with full levels held while the steps run.
+// see the set-up write, each buffer's pattern and levels as one frame (also when the pattern
+// changes, so no frame mixes new levels with the old pattern), automaton steps with full
+// levels held while the steps run.
 TEST(LightOutputs, TheBoardSeesWhatItSeesAloneAndTheDelayPlaysEverythingLater) {
     constexpr ChannelLevels kFull = {255, 255, 255, 255, 255, 255, 255, 255};
     for (const int delay : {8, 250, 1000}) {
@@ -108,6 +109,9 @@ TEST(LightOutputs, TheBoardSeesWhatItSeesAloneAndTheDelayPlaysEverythingLater) {
             }
             calls.push_back(alone.board->calls.size());
             frames.push_back(now.seen->frames.size());
+            if ((ms > 0 && ms < 300) || ms > 4400) {
+                EXPECT_LE(frames[ms] - frames[ms - 1], 1u) << "one frame a buffer, at " << ms;
+            }
             EXPECT_EQ(now.board->calls.size(), calls[ms]);
             EXPECT_EQ(late.board->calls.size(), ms < delay ? 0 : calls[ms - delay]);
             EXPECT_EQ(late.seen->frames.size(), ms < delay ? 0 : frames[ms - delay]);
@@ -123,7 +127,7 @@ TEST(LightOutputs, TheBoardSeesWhatItSeesAloneAndTheDelayPlaysEverythingLater) {
                 r->timers.advance(1);
             }
         }
-        EXPECT_GE(frames[299], 7u);  // the set-up, then each buffer's levels
+        EXPECT_EQ(frames[299], 6u);  // the set-up, then the frames of five buffers
         EXPECT_GE(frames[4799] - frames[4400], 7u);
         for (Rig* r : {&alone, &now, &late}) {
             r->engine->stop();

@@ -75,7 +75,15 @@ int OlaDaemon::freePort() {
     return ntohs(address.sin_port);
 }
 
-OlaDaemon::OlaDaemon() {
+OlaDaemon::ConfigFiles OlaDaemon::withSecondUniverse() {
+    const std::string dummyPort = "1-1-O-0 = " + std::to_string(kUniverse) + "\n";
+    return {{"ola-openpixelcontrol.conf",
+             "enabled = true\ntarget = 127.0.0.1:7890\ntarget_127.0.0.1:7890_channel = 0\n"},
+            {"ola-port.conf",
+             dummyPort + "21-127.0.0.1:7890-O-0 = " + std::to_string(kSecondUniverse) + "\n"}};
+}
+
+OlaDaemon::OlaDaemon(const ConfigFiles& files) {
     std::string pattern = (fs::temp_directory_path() / "kalindor-olad-XXXXXX").string();
     EXPECT_NE(::mkdtemp(pattern.data()), nullptr);
     folder_ = pattern;
@@ -88,6 +96,9 @@ OlaDaemon::OlaDaemon() {
     writeBytes(folder_ / "ola-dummy.conf", "enabled = true\ndummy_device_count = 1\n");
     // Output port 0 of device 1 (the dummy) patched to the universe.
     writeBytes(folder_ / "ola-port.conf", "1-1-O-0 = " + std::to_string(kUniverse) + "\n");
+    for (const auto& [name, text] : files) {
+        writeBytes(folder_ / name, text);
+    }
 }
 
 OlaDaemon::~OlaDaemon() {

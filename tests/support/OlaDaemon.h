@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,7 +34,16 @@ class OlaDaemon {
     static bool installed();  // an olad on PATH
     static int freePort();    // a TCP port on 127.0.0.1 that nothing listens on now
 
-    OlaDaemon();
+    // A config file's name and text, e.g. {"ola-e131.conf", "enabled = true\n..."}.
+    using ConfigFiles = std::map<std::string, std::string>;
+    // Universe kSecondUniverse made to exist too: an Open Pixel Control client's output port
+    // (aimed at 127.0.0.1:7890, where nothing needs to listen) patched to it.
+    static constexpr std::uint32_t kSecondUniverse = 2;
+    static ConfigFiles withSecondUniverse();
+
+    // `files` replace the default config files of the same name (every plugin off but the
+    // dummy, its port patched to kUniverse).
+    explicit OlaDaemon(const ConfigFiles& files = {});
     ~OlaDaemon();
     OlaDaemon(const OlaDaemon&) = delete;
     OlaDaemon& operator=(const OlaDaemon&) = delete;

@@ -6,6 +6,7 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -13,14 +14,16 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace kalindor {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-// The DMX values of channels 0..7.
-using ChannelSlots = std::array<std::uint8_t, kChannelCount>;
+// What channels 0..7 show: their colour at their brightness (dimmer: white, so that red is
+// the one slot's value); black when dark.
+using ChannelSlots = std::array<Rgb, kChannelCount>;
 
 // Network receivers drop a source after about 2.5 s of silence; two frames a second keep
 // every receiver fed with room to spare.
@@ -31,14 +34,67 @@ constexpr auto kRetryPeriod = std::chrono::seconds(1);
 // frame (the dark frame at the end of a run) gets this long to be read before the close.
 constexpr auto kCloseDelay = std::chrono::milliseconds(100);
 
-ChannelSlots slotsOf(const LightFrame& frame, DmxLevels levels) {
+std::uint8_t scaled(std::uint8_t value, std::uint8_t level) {
+    return static_cast<std::uint8_t>((value * level + 127) / 255);
+}
+
+ChannelSlots slotsOf(const LightFrame& frame, const OlaOutputOptions& options) {
     ChannelSlots slots{};
     for (int ch = 0; ch < kChannelCount; ++ch) {
         if ((frame.pattern >> ch & 1) != 0) {
-            slots[ch] = levels == DmxLevels::kDim ? frame.levels[ch] : 255;
+            const Rgb colour = options.layout == DmxLayout::kDimmer ? kWhite : options.colours[ch];
+            const std::uint8_t level =
+                options.levels == DmxLevels::kDim ? frame.levels[ch] : std::uint8_t{255};
+            slots[ch] = {scaled(colour.red, level), scaled(colour.green, level),
+                         scaled(colour.blue, level)};
         }
     }
     return slots;
+}
+
+// Writes `slots` into the buffers of the placement's universes (each a whole universe).
+void fill(const DmxPlacement& placement, const ChannelSlots& slots,
+          std::vector<ola::DmxBuffer>& buffers) {
+    const auto base = static_cast<unsigned>(placement.firstSlot - 1);
+    for (unsigned ch = 0; ch < kChannelCount; ++ch) {
+        const Rgb& c = slots[ch];
+        switch (placement.layout) {
+            case DmxLayout::kDimmer:
+                buffers[0].SetChannel(base + ch, c.red);
+                break;
+            case DmxLayout::kRgb:
+                buffers[0].SetChannel(base + 3 * ch, c.red);
+                buffers[0].SetChannel(base + 3 * ch + 1, c.green);
+                buffers[0].SetChannel(base + 3 * ch + 2, c.blue);
+                break;
+            case DmxLayout::kRgbw: {
+                const std::uint8_t white = std::min({c.red, c.green, c.blue});
+                buffers[0].SetChannel(base + 4 * ch, static_cast<std::uint8_t>(c.red - white));
+                buffers[0].SetChannel(base + 4 * ch + 1,
+                                      static_cast<std::uint8_t>(c.green - white));
+                buffers[0].SetChannel(base + 4 * ch + 2, static_cast<std::uint8_t>(c.blue - white));
+                buffers[0].SetChannel(base + 4 * ch + 3, white);
+                break;
+            }
+            case DmxLayout::kPixels: {
+                const int inFirst = placement.ledsInFirstUniverse();
+                for (int led = static_cast<int>(ch) * placement.pixels;
+                     led < static_cast<int>(ch + 1) * placement.pixels; ++led) {
+                    const int later = led - inFirst;
+                    ola::DmxBuffer& buffer =
+                        buffers[later < 0 ? 0
+                                          : 1 + static_cast<std::size_t>(later / kLedsPerUniverse)];
+                    const auto slot =
+                        static_cast<unsigned>(later < 0 ? static_cast<int>(base) + 3 * led
+                                                        : 3 * (later % kLedsPerUniverse));
+                    buffer.SetChannel(slot, c.red);
+                    buffer.SetChannel(slot + 1, c.green);
+                    buffer.SetChannel(slot + 2, c.blue);
+                }
+                break;
+            }
+        }
+    }
 }
 
 // Signal handlers keep running on the program's other threads, and a write to a socket whose
@@ -81,7 +137,7 @@ class OlaOutput final : public LightOutput {
     std::string name() const override { return "OLA " + std::to_string(options_.universe); }
 
     void show(const LightFrame& frame) override {
-        const ChannelSlots slots = slotsOf(frame, options_.levels);
+        const ChannelSlots slots = slotsOf(frame, options_);
         {
             std::lock_guard lock(mutex_);
             if (slots == slots_) {
@@ -111,6 +167,8 @@ class OlaOutput final : public LightOutput {
     void run();
 
     const OlaOutputOptions options_;
+    const DmxPlacement placement_{options_.universe, options_.firstSlot, options_.layout,
+                                  options_.pixels};
     std::mutex mutex_;
     std::condition_variable wake_;
     ChannelSlots slots_{};  // guarded by mutex_, as are the three flags
@@ -124,8 +182,11 @@ class OlaOutput final : public LightOutput {
 void OlaOutput::run() {
     blockSignalsOnThisThread();
     std::unique_ptr<ola::client::StreamingClient> client;
-    ola::DmxBuffer buffer;
-    buffer.Blackout();  // a whole universe; the slots outside the eight stay 0
+    // Whole universes; the slots outside the layout stay 0.
+    std::vector<ola::DmxBuffer> buffers(static_cast<std::size_t>(placement_.universeCount()));
+    for (ola::DmxBuffer& buffer : buffers) {
+        buffer.Blackout();
+    }
     Clock::time_point nextAttempt = Clock::now();
     Clock::time_point nextRepeat = nextAttempt;
     Clock::time_point lastSend;
@@ -145,10 +206,12 @@ void OlaOutput::run() {
             const ChannelSlots slots = slots_;
             pending_ = false;
             lock.unlock();
-            for (int ch = 0; ch < kChannelCount; ++ch) {
-                buffer.SetChannel(static_cast<unsigned>(options_.firstSlot - 1 + ch), slots[ch]);
+            fill(placement_, slots, buffers);
+            bool sent = true;
+            for (std::size_t i = 0; i < buffers.size() && sent; ++i) {
+                sent =
+                    client->SendDmx(options_.universe + static_cast<std::uint32_t>(i), buffers[i]);
             }
-            const bool sent = client->SendDmx(options_.universe, buffer);
             lock.lock();
             if (sent) {
                 lastSend = Clock::now();

@@ -2,6 +2,7 @@
 #include "ui/dialogs/Form7.h"
 
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -104,8 +105,26 @@ QGroupBox* Form7::makeOlaFrame() {
     auto* form = makeForm(fraOla);
     spnUniverse = makeSpinBox(fraOla, QStringLiteral("spnUniverse"), 0, kMaxUniverse);
     addRow(form, QStringLiteral("lblUniverse"), QStringLiteral("Номер вселенной"), spnUniverse);
-    spnFirstSlot = makeSpinBox(fraOla, QStringLiteral("spnFirstSlot"), 1, kMaxFirstSlot);
+    spnFirstSlot = makeSpinBox(fraOla, QStringLiteral("spnFirstSlot"), 1, kDmxSlots);
     addRow(form, QStringLiteral("lblFirstSlot"), QStringLiteral("Первый канал DMX"), spnFirstSlot);
+
+    auto* layouts = new QWidget(fraOla);
+    auto* layoutsRow = new QHBoxLayout(layouts);
+    layoutsRow->setContentsMargins(0, 0, 0, 0);
+    optDimmer = named(new QRadioButton(QStringLiteral("диммер")), QStringLiteral("optDimmer"));
+    optRgb = named(new QRadioButton(QStringLiteral("RGB")), QStringLiteral("optRgb"));
+    optRgbw = named(new QRadioButton(QStringLiteral("RGBW")), QStringLiteral("optRgbw"));
+    optPixels = named(new QRadioButton(QStringLiteral("лента")), QStringLiteral("optPixels"));
+    for (QRadioButton* option : {optDimmer, optRgb, optRgbw, optPixels}) {
+        layoutsRow->addWidget(option);
+    }
+    layoutsRow->addStretch();
+    addRow(form, QStringLiteral("lblLayout"), QStringLiteral("Светильники"), layouts);
+    spnPixels = makeSpinBox(fraOla, QStringLiteral("spnPixels"), 1,
+                            kMaxStripUniverses * kLedsPerUniverse / kChannelCount);
+    addRow(form, QStringLiteral("lblPixels"), QStringLiteral("Светодиодов ленты на канал"),
+           spnPixels);
+    connect(optPixels, &QRadioButton::toggled, spnPixels, &QWidget::setEnabled);
 
     auto* levels = new QWidget(fraOla);
     auto* levelsRow = new QHBoxLayout(levels);
@@ -117,9 +136,34 @@ QGroupBox* Form7::makeOlaFrame() {
     levelsRow->addStretch();
     addRow(form, QStringLiteral("lblLevels"), QStringLiteral("Уровни"), levels);
 
+    auto* colours = new QWidget(fraOla);
+    auto* coloursRow = new QHBoxLayout(colours);
+    coloursRow->setContentsMargins(0, 0, 0, 0);
+    for (int ch = 0; ch < kChannelCount; ++ch) {
+        cmdColour[ch] = named(new QPushButton(colours), QStringLiteral("cmdColour_%1").arg(ch));
+        coloursRow->addWidget(cmdColour[ch]);
+        connect(cmdColour[ch], &QPushButton::clicked, this, [this, ch] {
+            const QColor chosen = QColorDialog::getColor(
+                QColor(cmdColour[ch]->text()), this, QStringLiteral("Цвет канала %1").arg(ch + 1));
+            if (chosen.isValid()) {
+                showColour(ch, chosen);
+            }
+        });
+    }
+    addRow(form, QStringLiteral("lblColours"), QStringLiteral("Цвета каналов"), colours);
+
     spnOlaPort = makeSpinBox(fraOla, QStringLiteral("spnOlaPort"), 1, 65535);
     addRow(form, QStringLiteral("lblOlaPort"), QStringLiteral("Порт службы OLA"), spnOlaPort);
     return fraOla;
+}
+
+void Form7::showColour(int ch, const QColor& colour) {
+    QPushButton* button = cmdColour[ch];
+    button->setText(colour.name().toUpper());
+    // Dark text on light colours, light text on dark ones.
+    const QColor text = colour.lightness() > 127 ? QColor(Qt::black) : QColor(Qt::white);
+    button->setStyleSheet(
+        QStringLiteral("background-color: %1; color: %2").arg(colour.name(), text.name()));
 }
 
 QGroupBox* Form7::makeGpioFrame() {
@@ -179,6 +223,18 @@ void Form7::fill(const OutputChoices& saved) {
     fraOla->setChecked(ola != nullptr);
     spnUniverse->setValue(ola != nullptr ? static_cast<int>(ola->universe) : 1);
     spnFirstSlot->setValue(ola != nullptr ? ola->firstSlot : 1);
+    const DmxLayout layout = ola != nullptr ? ola->layout : DmxLayout::kDimmer;
+    (layout == DmxLayout::kRgb      ? optRgb
+     : layout == DmxLayout::kRgbw   ? optRgbw
+     : layout == DmxLayout::kPixels ? optPixels
+                                    : optDimmer)
+        ->setChecked(true);
+    spnPixels->setValue(ola != nullptr ? ola->pixels : 1);
+    spnPixels->setEnabled(layout == DmxLayout::kPixels);
+    for (int ch = 0; ch < kChannelCount; ++ch) {
+        const Rgb& colour = saved.colours[ch];
+        showColour(ch, QColor(colour.red, colour.green, colour.blue));
+    }
     (saved.dmxLevels == DmxLevels::kDim ? optDim : optSwitch)->setChecked(true);
     spnOlaPort->setValue(saved.olaPort);
 
@@ -195,10 +251,41 @@ void Form7::fill(const OutputChoices& saved) {
 Expected<OutputChoices, QString> Form7::choices() const {
     OutputChoices result = saved_;
     result.devices.clear();
+    for (int ch = 0; ch < kChannelCount; ++ch) {
+        const QColor colour(cmdColour[ch]->text());
+        result.colours[ch] = {static_cast<std::uint8_t>(colour.red()),
+                              static_cast<std::uint8_t>(colour.green()),
+                              static_cast<std::uint8_t>(colour.blue())};
+    }
     if (fraOla->isChecked()) {
-        result.devices.push_back({.kind = Kind::kOla,
-                                  .universe = static_cast<std::uint32_t>(spnUniverse->value()),
-                                  .firstSlot = spnFirstSlot->value()});
+        const DmxLayout layout = optRgb->isChecked()      ? DmxLayout::kRgb
+                                 : optRgbw->isChecked()   ? DmxLayout::kRgbw
+                                 : optPixels->isChecked() ? DmxLayout::kPixels
+                                                          : DmxLayout::kDimmer;
+        const OutputChoice ola{.kind = Kind::kOla,
+                               .universe = static_cast<std::uint32_t>(spnUniverse->value()),
+                               .firstSlot = spnFirstSlot->value(),
+                               .layout = layout,
+                               .pixels = layout == DmxLayout::kPixels ? spnPixels->value() : 1};
+        // The command line's checks: the channels fit from the first slot, a strip in
+        // kMaxStripUniverses universes.
+        if (!parseOutputChoice(formatOutputChoice(ola))) {
+            const DmxPlacement placement = dmxPlacement(ola);
+            if (layout == DmxLayout::kPixels && ola.firstSlot <= kDmxSlots - 2) {
+                return unexpected(QStringLiteral("Лента из %1 светодиодов не помещается в %2 "
+                                                 "вселенных: с канала DMX %3 помещается не "
+                                                 "больше %4 на канал.")
+                                      .arg(kChannelCount * ola.pixels)
+                                      .arg(kMaxStripUniverses)
+                                      .arg(ola.firstSlot)
+                                      .arg(placement.maxLeds() / kChannelCount));
+            }
+            return unexpected(QStringLiteral("Восемь каналов по %1 слота не помещаются во "
+                                             "вселенную с канала DMX %2.")
+                                  .arg(placement.slotsPerChannel())
+                                  .arg(ola.firstSlot));
+        }
+        result.devices.push_back(ola);
     }
     if (fraGpio->isChecked()) {
         const QString chip = txtChip->text().trimmed();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QColor>
 #include <QDialog>
 #include <QString>
 #include <array>
@@ -14,13 +15,15 @@ class QDialogButtonBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QRadioButton;
 class QSpinBox;
 
 namespace kalindor::ui {
 
 // "Выход света": the light outputs of the next start. The board (USB, simulated or none), one
-// OLA universe with its first slot, the DMX levels mode and the daemon's port, one GPIO chip
+// OLA universe with its first slot, layout (and LEDs a channel for a strip), the DMX levels
+// mode and the daemon's port, the channels' colours, one GPIO chip
 // with a line per channel, and the light delay; a build without OLA or GPIO hides that group.
 // Opened modal over the main window, filled from the saved choices at every opening; OK checks
 // the controls and either emits chosen() and closes, or emits refused() with the reason and
@@ -48,10 +51,18 @@ class Form7 final : public QDialog {
     QRadioButton* optNone = nullptr;  // "Нет"
     QGroupBox* fraOla = nullptr;      // checkable: the OLA output is on
     QSpinBox* spnUniverse = nullptr;
-    QSpinBox* spnFirstSlot = nullptr;                // 1..kMaxFirstSlot
-    QRadioButton* optSwitch = nullptr;               // DMX levels: 255 or 0
-    QRadioButton* optDim = nullptr;                  // DMX levels: the channel's level
-    QSpinBox* spnOlaPort = nullptr;                  // 1..65535
+    QSpinBox* spnFirstSlot = nullptr;   // 1..512; checked against the layout
+    QRadioButton* optDimmer = nullptr;  // layout: a slot a channel
+    QRadioButton* optRgb = nullptr;     // layout: R, G, B a channel
+    QRadioButton* optRgbw = nullptr;    // layout: R, G, B, W a channel
+    QRadioButton* optPixels = nullptr;  // layout: an LED strip
+    QSpinBox* spnPixels = nullptr;      // LEDs a channel on a strip
+    QRadioButton* optSwitch = nullptr;  // DMX levels: 255 or 0
+    QRadioButton* optDim = nullptr;     // DMX levels: the channel's level
+    QSpinBox* spnOlaPort = nullptr;     // 1..65535
+    // Each channel's colour; its text is the colour as "#RRGGBB" (what OK reads), a click
+    // opens the standard colour dialog.
+    std::array<QPushButton*, kChannelCount> cmdColour{};
     QGroupBox* fraGpio = nullptr;                    // checkable: the GPIO output is on
     QLineEdit* txtChip = nullptr;                    // e.g. "gpiochip0"
     std::array<QSpinBox*, kChannelCount> spnLine{};  // line of each channel
@@ -70,6 +81,7 @@ class Form7 final : public QDialog {
   private:
     QGroupBox* makeOlaFrame();
     QGroupBox* makeGpioFrame();
+    void showColour(int ch, const QColor& colour);
 
     OutputChoices saved_;
     std::vector<OutputChoice> kept_;  // saved outputs the controls do not show, in their order

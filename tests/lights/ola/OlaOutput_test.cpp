@@ -84,5 +84,101 @@ TEST_F(OlaOutputTest, ReachesADaemonThatStartsLateOrComesBack) {
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
+// `times` copies of `slots`, for the runs of equal LEDs or fixtures below.
+Slots operator*(const Slots& slots, int times) {
+    Slots all;
+    for (int i = 0; i < times; ++i) {
+        all.insert(all.end(), slots.begin(), slots.end());
+    }
+    return all;
+}
+Slots operator+(Slots a, const Slots& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// Each colour layout puts a burst on channels 2 and 3 exactly on their slots: dimming scales
+// the colour (200 and 100 of 255, rounded), rgbw takes the smallest of R, G, B out as white,
+// and an automaton step shows full colour even when dimming. A strip continues at slot 1 of
+// the next universe, an LED never split. Stop darkens every universe the output uses.
+TEST_F(OlaOutputTest, ColourLayoutsPutEachChannelOnItsSlots) {
+    ChannelColours colours = kDefaultChannelColours;
+    colours[1] = {255, 128, 0};
+    colours[2] = {40, 200, 100};
+    const LightFrame burst{0b110, {90, 200, 100, 0, 0, 0, 0, 0}};
+    const LightFrame step{0b10, {255, 255, 255, 255, 255, 255, 255, 255}};
+    const Slots off{0, 0, 0}, orange{255, 128, 0}, green{40, 200, 100};
+    const struct {
+        DmxLayout layout;
+        int pixels;
+        DmxLevels levels;
+        int firstSlot;    // the expected slots below start one slot before it
+        Slots burst;      // universe 1
+        Slots second;     // universe 2 from slot 1
+        Slots stepSlots;  // universe 1 after the step, from firstSlot - 1
+    } cases[] = {
+        {DmxLayout::kRgb,
+         1,
+         DmxLevels::kSwitch,
+         10,
+         Slots{0} + off + orange + green + off * 6 + Slots{0},
+         {},
+         Slots{0} + off + orange + off},
+        {DmxLayout::kRgb,
+         1,
+         DmxLevels::kDim,
+         2,
+         Slots{0} + off + Slots{200, 100, 0, 16, 78, 39} + off * 5 + Slots{0},
+         {},
+         Slots{0} + off + orange + off},
+        {DmxLayout::kRgbw,
+         1,
+         DmxLevels::kDim,
+         2,
+         Slots{0, 0, 0, 0, 0, 200, 100, 0, 0, 0, 62, 23, 16} + Slots(21, 0),
+         {},
+         Slots{0, 0, 0, 0, 0, 255, 128, 0, 0, 0}},
+        {DmxLayout::kRgbw,
+         1,
+         DmxLevels::kSwitch,
+         481,
+         Slots{0} + Slots(4, 0) + Slots{255, 128, 0, 0, 0, 160, 60, 40} + Slots(20, 0),
+         {},
+         Slots(5, 0) + Slots{255, 128, 0, 0}},
+        {DmxLayout::kPixels,
+         2,
+         DmxLevels::kSwitch,
+         4,
+         Slots{0} + off * 2 + orange * 2 + green * 2 + off * 11,
+         {},
+         Slots{0} + off * 2 + orange * 2 + off},
+        // 37 LEDs fit from slot 400 (400..510); channel 2's LEDs 20..39 straddle.
+        {DmxLayout::kPixels, 20, DmxLevels::kSwitch, 400,
+         Slots{0} + off * 20 + orange * 17 + Slots{0, 0},
+         orange * 3 + green * 20 + off * 100 + Slots(10, 0), Slots{0} + off * 20 + orange * 17},
+    };
+    OlaDaemon strip(OlaDaemon::withSecondUniverse());
+    ASSERT_TRUE(strip.start(port)) << strip.log();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << static_cast<int>(c.layout) << " from " << c.firstSlot);
+        auto lights = createOlaOutput(
+            {OlaDaemon::kUniverse, c.firstSlot, c.levels, port, c.layout, c.pixels, colours});
+        lights->setRunning(true);
+        lights->show(burst);
+        const int from = c.firstSlot - 1;
+        EXPECT_EQ(strip.awaitSlots(OlaDaemon::kUniverse, from, c.burst), c.burst);
+        if (!c.second.empty()) {
+            EXPECT_EQ(strip.awaitSlots(OlaDaemon::kSecondUniverse, 1, c.second), c.second);
+        }
+        lights->show(step);
+        EXPECT_EQ(strip.awaitSlots(OlaDaemon::kUniverse, from, c.stepSlots), c.stepSlots);
+        lights->setRunning(false);
+        const Slots dark(c.burst.size(), 0);
+        EXPECT_EQ(strip.awaitSlots(OlaDaemon::kUniverse, from, dark), dark);
+        const Slots darkSecond(c.second.size(), 0);
+        EXPECT_EQ(strip.awaitSlots(OlaDaemon::kSecondUniverse, 1, darkSecond), darkSecond);
+    }
+}
+
 }  // namespace
 }  // namespace kalindor

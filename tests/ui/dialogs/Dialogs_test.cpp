@@ -170,6 +170,7 @@ TEST_F(OutputsDialogTest, OkKeepsTheOutputsAndReopeningShowsThem) {
 
     const QStringList entered{"optSim=true",      "fraOla=true",       "spnUniverse=3",
                               "spnFirstSlot=505", "optDim=true",       "spnOlaPort=9011",
+                              "optPixels=true",   "spnPixels=3",       "cmdColour_2=#102030",
                               "fraGpio=true",     "txtChip=gpiochip1", "spnLine_0=7",
                               "spnLine_1=6",      "spnLine_2=5",       "spnLine_3=4",
                               "spnLine_4=3",      "spnLine_5=2",       "spnLine_6=1",
@@ -177,11 +178,14 @@ TEST_F(OutputsDialogTest, OkKeepsTheOutputsAndReopeningShowsThem) {
     rig->set(entered, "Form7");
     rig->click("cmdOK");
     EXPECT_FALSE(form7->isVisible());
-    EXPECT_EQ(QSettings(path, QSettings::IniFormat).value("outputs/devices").toStringList(),
-              QStringList({"sim", "ola:3:505", "gpio:gpiochip1:7,6,5,4,3,2,1,0:active-low"}));
+    EXPECT_EQ(
+        QSettings(path, QSettings::IniFormat).value("outputs/devices").toStringList(),
+        QStringList({"sim", "ola:3:505:pixels:3", "gpio:gpiochip1:7,6,5,4,3,2,1,0:active-low"}));
     const OutputChoices expected = saved();
-    EXPECT_EQ(std::tuple(expected.olaPort, expected.dmxLevels, expected.lightDelayMs),
-              std::tuple(9011, DmxLevels::kDim, 250));
+    EXPECT_EQ(
+        std::tuple(expected.olaPort, expected.dmxLevels, expected.lightDelayMs, expected.colours[2],
+                   expected.colours[3]),
+        std::tuple(9011, DmxLevels::kDim, 250, Rgb{0x10, 0x20, 0x30}, kDefaultChannelColours[3]));
 
     open();
     rig->expectShown(entered, "Form7");
@@ -215,6 +219,12 @@ TEST_F(OutputsDialogTest, OtherOutputsAreKeptAndInvalidInputIsRefused) {
         {{"spnLine_5=0"}, "Каналы 1 и 6 подключены к одной линии GPIO 0"},
         {{"txtChip=a:b"}, "не может содержать двоеточие"},
         {{"spnUniverse=2"}, "уже занята другим сохранённым выходом"},
+        {{"optRgbw=true", "spnFirstSlot=482"}, "Восемь каналов по 4 слота не помещаются"},
+        {{"optPixels=true", "spnPixels=170", "spnFirstSlot=4"},
+         "Лента из 1360 светодиодов не помещается в 8 вселенных: с канала DMX 4 помещается не "
+         "больше 169 на канал."},
+        {{"spnUniverse=1", "optPixels=true", "spnPixels=30", "spnFirstSlot=2"},
+         "уже занята другим сохранённым выходом"},
     };
     for (const auto& [entries, reason] : cases) {
         SCOPED_TRACE(entries.join(' ').toStdString());
@@ -254,14 +264,15 @@ TEST(OutputSettingsTest, UnreadableValuesLoadAsThatKeysDefault) {
                              .usbProductId = 0xABCD,
                              .olaPort = 9999,
                              .dmxLevels = DmxLevels::kDim,
-                             .lightDelayMs = 40};
+                             .lightDelayMs = 40,
+                             .colours = {{{1, 2, 3}}}};
     const std::pair<QString, QVariant> cases[] = {
         {"devices", "nonsense"},    {"devices", QStringList{"sim", "usb"}},
         {"devices", QStringList{}}, {"devices", "gpio:c:1,1,2,3,4,5,6,7"},
         {"olaPort", "port"},        {"olaPort", 65536},
         {"dmxLevels", "bright"},    {"lightDelayMs", 1001},
         {"lightDelayMs", "-1"},     {"usbId", "03EB"},
-        {"usbId", "03EB:xyz"},
+        {"usbId", "03EB:xyz"},      {"colours", "FF0000"},
     };
     for (const auto& [key, value] : cases) {
         SCOPED_TRACE((key + "=" + value.toString()).toStdString());
