@@ -7,7 +7,7 @@
 //
 //   soak [SECONDS]     virtual seconds to run (default 3600)
 //
-// The lights are the simulated board and a DMX universe behind the output layer, with a light
+// The lights are the simulated board and a DMX universe in the output list, with a light
 // delay. Prints RSS at start and end, heap allocations per buffer (counted in the per-buffer
 // path only, which must not allocate), device writes, automaton starts and stops, and wall time.
 // Exit status 1 when the per-buffer path allocated or a saved preset did not read back.
@@ -35,7 +35,7 @@
 #include "capture/Capture.h"
 #include "core/ControlUpdates.h"
 #include "engine/Engine.h"
-#include "lights/DelayedLightDevice.h"
+#include "lights/DelayedLights.h"
 #include "lights/LightOutputs.h"
 #include "lights/SimulatedBoard.h"
 #include "lights/ola/OlaOutput.h"
@@ -387,14 +387,13 @@ int runSoak(std::int64_t seconds) {
     VirtualClock clock;
     GeneratedSoundInput input(clock, 20240611u);
     SimulatedBoard board(nullptr, [&clock] { return clock.nowMs(); });
-    auto counting = std::make_unique<CountingDevice>(board);
-    const CountingDevice& device = *counting;
+    CountingDevice device(board);
     // Every output kind on the per-buffer path: a dimming DMX universe (a daemon need not run)
-    // behind the output layer, and the light delay in front of it.
+    // in the output list, and the light delay in front of it.
     std::vector<std::unique_ptr<LightOutput>> others;
     others.push_back(createOlaOutput({kSoakUniverse, 1, DmxLevels::kDim, kDefaultOlaPort}));
-    LightOutputs outputs(std::move(counting), true, std::move(others));
-    DelayedLightDevice delayed(outputs, clock, kSoakLightDelayMs);
+    LightOutputs outputs(device, true, std::move(others));
+    DelayedLights delayed(outputs, clock, kSoakLightDelayMs);
     NullView view;
     Engine engine(state, view, delayed, input, clock);
     Figures figures;
