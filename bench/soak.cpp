@@ -5,7 +5,9 @@
 // random as a user would change it: sliders through the control update routines, menu
 // switches, the effects dialog, the reset command, presets saved and loaded, Stop and Start.
 //
-//   soak [SECONDS]     virtual seconds to run (default 3600)
+//   soak [SECONDS [PIXELS]]   virtual seconds to run (default 3600); with PIXELS the DMX
+//                             output is a strip of PIXELS LEDs a channel from slot 1
+//                             (ola:U:1:pixels:PIXELS, 170 spans eight universes)
 //
 // The lights are the simulated board and a DMX universe in the output list, with a light
 // delay. Prints RSS at start and end, heap allocations per buffer (counted in the per-buffer
@@ -15,6 +17,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -376,7 +379,7 @@ void changeSomething(std::mt19937& random, SharedState& state, Engine& engine,
     engine.applyTimerPeriods();
 }
 
-int runSoak(std::int64_t seconds) {
+int runSoak(std::int64_t seconds, int pixels) {
     const auto wallStart = std::chrono::steady_clock::now();
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / ("kalindor-soak-" + std::to_string(getpid()));
@@ -391,7 +394,9 @@ int runSoak(std::int64_t seconds) {
     // Every output kind on the per-buffer path: a dimming DMX universe (a daemon need not run)
     // in the output list, and the light delay in front of it.
     std::vector<std::unique_ptr<LightOutput>> others;
-    others.push_back(createOlaOutput({kSoakUniverse, 1, DmxLevels::kDim, kDefaultOlaPort}));
+    others.push_back(createOlaOutput({kSoakUniverse, 1, DmxLevels::kDim, kDefaultOlaPort,
+                                      pixels > 0 ? DmxLayout::kPixels : DmxLayout::kDimmer,
+                                      std::max(pixels, 1)}));
     LightOutputs outputs(device, true, std::move(others));
     DelayedLights delayed(outputs, clock, kSoakLightDelayMs);
     NullView view;
@@ -447,8 +452,10 @@ int runSoak(std::int64_t seconds) {
                 static_cast<long long>(countedAllocations), perBuffer);
     std::printf("  RSS: %ld KiB at start, %ld KiB at end, peak %ld KiB\n", rssStartKib, rssEndKib,
                 peakResidentKib());
-    std::printf("  outputs: the board, OLA universe %u (dim), light delay %d ms\n",
-                static_cast<unsigned>(kSoakUniverse), kSoakLightDelayMs);
+    std::printf("  outputs: the board, OLA universe %u (dim, %s), light delay %d ms\n",
+                static_cast<unsigned>(kSoakUniverse),
+                pixels > 0 ? ("pixels:" + std::to_string(pixels)).c_str() : "dimmer",
+                kSoakLightDelayMs);
     std::printf("  device: %lld port writes, %lld probes, %lld direction writes\n",
                 static_cast<long long>(device.outWrites), static_cast<long long>(device.probes),
                 static_cast<long long>(device.directionWrites));
@@ -474,9 +481,11 @@ int runSoak(std::int64_t seconds) {
 
 int main(int argc, char** argv) {
     std::int64_t seconds = 3600;
-    if (argc > 2 || (argc == 2 && (seconds = std::atoll(argv[1])) <= 0)) {
-        std::fprintf(stderr, "usage: soak [SECONDS]\n");
+    int pixels = 0;
+    if (argc > 3 || (argc >= 2 && (seconds = std::atoll(argv[1])) <= 0) ||
+        (argc == 3 && ((pixels = std::atoi(argv[2])) < 1 || pixels > kalindor::kLedsPerUniverse))) {
+        std::fprintf(stderr, "usage: soak [SECONDS [PIXELS]]\n");
         return 2;
     }
-    return kalindor::runSoak(seconds);
+    return kalindor::runSoak(seconds, pixels);
 }
