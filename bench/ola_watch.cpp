@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Watches a universe for the latency benchmark (scripts/bench-latency.sh): starts a private OLA
 // daemon on PORT (the tests' one, see tests/support/OlaDaemon.h), prints "ready", then one line
-// per DMX update of universe 1 as the daemon pushes it: the wall-clock time in ms since the
-// Unix epoch and slots 1..8. Runs until SIGINT or SIGTERM, then stops the daemon.
+// per DMX update of UNIVERSE (default 1) as the daemon pushes it: the wall-clock time in ms
+// since the Unix epoch and slots 1..8. Runs until SIGINT or SIGTERM, then stops the daemon.
 //
-//   ola_watch PORT
+//   ola_watch PORT [UNIVERSE]
 
 #include <ola/Callback.h>
 #include <ola/DmxBuffer.h>
@@ -52,11 +52,12 @@ void printUpdate(const ola::client::DMXMetadata&, const ola::DmxBuffer& dmx) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: ola_watch PORT\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: ola_watch PORT [UNIVERSE]\n");
         return 2;
     }
     const int port = std::atoi(argv[1]);
+    const auto universe = static_cast<unsigned>(argc == 3 ? std::atoi(argv[2]) : 1);
     kalindor::test::OlaDaemon olad;
     if (!olad.start(port)) {
         std::fprintf(stderr, "ola_watch: olad did not start\n%s\n", olad.log().c_str());
@@ -76,7 +77,7 @@ int main(int argc, char** argv) {
     ola::client::OlaClient client(socket.get());
     client.Setup();
     client.SetDMXCallback(ola::NewCallback(&printUpdate));
-    client.RegisterUniverse(kalindor::test::OlaDaemon::kUniverse, ola::client::REGISTER,
+    client.RegisterUniverse(universe, ola::client::REGISTER,
                             ola::NewSingleCallback(&announceReady));
     loop.AddReadDescriptor(socket.get());
     watchLoop = &loop;

@@ -21,6 +21,7 @@
 #include "dsp/OfflineAnalysis.h"
 #include "dsp/RealFft.h"
 #include "dsp/SongPreview.h"
+#include "lights/LightOutputs.h"
 
 namespace {
 
@@ -30,7 +31,8 @@ using kalindor::SharedState;
 constexpr int kBufferVariety = 256;  // different snapshots cycled through
 constexpr double kRateHz = 32000.0;
 
-// A board that is always there and drives nothing.
+// A board that is always there and drives nothing; the pipeline reaches it through the output
+// list, as in a run.
 class QuietBoard final : public kalindor::LightDevice {
   public:
     std::int32_t DoGetInfraCode(std::int32_t&, std::int32_t, std::int32_t&) override { return 0; }
@@ -81,7 +83,8 @@ void BM_ProcessBuffer(benchmark::State& bench) {
     state.AgcEnabled = bench.range(0) != 0;
     kalindor::NullView view;
     QuietBoard board;
-    BufferPipeline pipeline(state, view, board);
+    kalindor::LightOutputs lights(board, true, {});
+    BufferPipeline pipeline(state, view, lights);
     const std::vector<std::uint8_t> samples = musicLikeSamples(256 * kBufferVariety);
     for (int i = 0; i < kBufferVariety; ++i) {
         pipeline.ProcessBuffer(samples.data() + 256 * i);  // warm up tables and state
@@ -171,12 +174,13 @@ void BM_AnalyzeRecording(benchmark::State& bench) {
         musicLikeSamples(static_cast<std::size_t>(kSeconds * kRateHz));
     kalindor::NullView view;
     QuietBoard board;
+    kalindor::LightOutputs lights(board, true, {});
     std::vector<char> output(64 * 1024);
     for (auto _ : bench) {
         SharedState state;
         kalindor::applyStartupDefaults(state);
         std::size_t used = 0;
-        kalindor::analyzeRecording(samples, static_cast<int>(bench.range(0)), state, view, board,
+        kalindor::analyzeRecording(samples, static_cast<int>(bench.range(0)), state, view, lights,
                                    [&](const kalindor::SnapshotResult& result) {
                                        used += kalindor::formatSnapshotLine(
                                            result, output.data() + used % (60 * 1024));
@@ -218,6 +222,7 @@ void BM_LoadAndAnalyzeWav(benchmark::State& bench) {
     }
     kalindor::NullView view;
     QuietBoard board;
+    kalindor::LightOutputs lights(board, true, {});
     for (auto _ : bench) {
         const kalindor::Expected<kalindor::AudioFile> audio = kalindor::loadAudioFile(path);
         if (!audio) {
@@ -227,7 +232,7 @@ void BM_LoadAndAnalyzeWav(benchmark::State& bench) {
         SharedState state;
         kalindor::applyStartupDefaults(state);
         std::int64_t lines = 0;
-        kalindor::analyzeRecording(audio->samples, 50, state, view, board,
+        kalindor::analyzeRecording(audio->samples, 50, state, view, lights,
                                    [&](const kalindor::SnapshotResult&) { ++lines; });
         benchmark::DoNotOptimize(lines);
     }

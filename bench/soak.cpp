@@ -5,9 +5,11 @@
 // random as a user would change it: sliders through the control update routines, menu
 // switches, the effects dialog, the reset command, presets saved and loaded, Stop and Start.
 //
-//   soak [SECONDS]     virtual seconds to run (default 3600)
+//   soak [SECONDS [PIXELS]]   virtual seconds to run (default 3600); with PIXELS the DMX
+//                             output is a strip of PIXELS LEDs a channel from slot 1
+//                             (ola:U:1:pixels:PIXELS, 170 spans eight universes)
 //
-// The lights are the simulated board and a DMX universe behind the output layer, with a light
+// The lights are the simulated board and a DMX universe in the output list, with a light
 // delay. Prints RSS at start and end, heap allocations per buffer (counted in the per-buffer
 // path only, which must not allocate), device writes, automaton starts and stops, and wall time.
 // Exit status 1 when the per-buffer path allocated or a saved preset did not read back.
@@ -15,6 +17,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -35,7 +38,7 @@
 #include "capture/Capture.h"
 #include "core/ControlUpdates.h"
 #include "engine/Engine.h"
-#include "lights/DelayedLightDevice.h"
+#include "lights/DelayedLights.h"
 #include "lights/LightOutputs.h"
 #include "lights/SimulatedBoard.h"
 #include "lights/ola/OlaOutput.h"
@@ -376,7 +379,7 @@ void changeSomething(std::mt19937& random, SharedState& state, Engine& engine,
     engine.applyTimerPeriods();
 }
 
-int runSoak(std::int64_t seconds) {
+int runSoak(std::int64_t seconds, int pixels) {
     const auto wallStart = std::chrono::steady_clock::now();
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / ("kalindor-soak-" + std::to_string(getpid()));
@@ -387,14 +390,15 @@ int runSoak(std::int64_t seconds) {
     VirtualClock clock;
     GeneratedSoundInput input(clock, 20240611u);
     SimulatedBoard board(nullptr, [&clock] { return clock.nowMs(); });
-    auto counting = std::make_unique<CountingDevice>(board);
-    const CountingDevice& device = *counting;
+    CountingDevice device(board);
     // Every output kind on the per-buffer path: a dimming DMX universe (a daemon need not run)
-    // behind the output layer, and the light delay in front of it.
+    // in the output list, and the light delay in front of it.
     std::vector<std::unique_ptr<LightOutput>> others;
-    others.push_back(createOlaOutput({kSoakUniverse, 1, DmxLevels::kDim, kDefaultOlaPort}));
-    LightOutputs outputs(std::move(counting), true, std::move(others));
-    DelayedLightDevice delayed(outputs, clock, kSoakLightDelayMs);
+    others.push_back(createOlaOutput({kSoakUniverse, 1, DmxLevels::kDim, kDefaultOlaPort,
+                                      pixels > 0 ? DmxLayout::kPixels : DmxLayout::kDimmer,
+                                      std::max(pixels, 1)}));
+    LightOutputs outputs(device, true, std::move(others));
+    DelayedLights delayed(outputs, clock, kSoakLightDelayMs);
     NullView view;
     Engine engine(state, view, delayed, input, clock);
     Figures figures;
@@ -448,8 +452,10 @@ int runSoak(std::int64_t seconds) {
                 static_cast<long long>(countedAllocations), perBuffer);
     std::printf("  RSS: %ld KiB at start, %ld KiB at end, peak %ld KiB\n", rssStartKib, rssEndKib,
                 peakResidentKib());
-    std::printf("  outputs: the board, OLA universe %u (dim), light delay %d ms\n",
-                static_cast<unsigned>(kSoakUniverse), kSoakLightDelayMs);
+    std::printf("  outputs: the board, OLA universe %u (dim, %s), light delay %d ms\n",
+                static_cast<unsigned>(kSoakUniverse),
+                pixels > 0 ? ("pixels:" + std::to_string(pixels)).c_str() : "dimmer",
+                kSoakLightDelayMs);
     std::printf("  device: %lld port writes, %lld probes, %lld direction writes\n",
                 static_cast<long long>(device.outWrites), static_cast<long long>(device.probes),
                 static_cast<long long>(device.directionWrites));
@@ -475,9 +481,11 @@ int runSoak(std::int64_t seconds) {
 
 int main(int argc, char** argv) {
     std::int64_t seconds = 3600;
-    if (argc > 2 || (argc == 2 && (seconds = std::atoll(argv[1])) <= 0)) {
-        std::fprintf(stderr, "usage: soak [SECONDS]\n");
+    int pixels = 0;
+    if (argc > 3 || (argc >= 2 && (seconds = std::atoll(argv[1])) <= 0) ||
+        (argc == 3 && ((pixels = std::atoi(argv[2])) < 1 || pixels > kalindor::kLedsPerUniverse))) {
+        std::fprintf(stderr, "usage: soak [SECONDS [PIXELS]]\n");
         return 2;
     }
-    return kalindor::runSoak(seconds);
+    return kalindor::runSoak(seconds, pixels);
 }

@@ -16,9 +16,10 @@
 #include "FuzzSupport.h"
 #include "audio/AudioFile.h"
 #include "core/ControlUpdates.h"
-#include "core/LightDevice.h"
 #include "core/PipelineView.h"
 #include "dsp/OfflineAnalysis.h"
+#include "lights/LightOutputs.h"
+#include "lights/usb/LightDevice.h"
 
 namespace kalindor {
 namespace {
@@ -82,10 +83,11 @@ void checkAnalysis(std::span<const std::uint8_t> samples, int tickMs) {
     applyStartupDefaults(state);
     NullView view;
     CountingDevice device;
+    LightOutputs lights(device, true, {});
     std::size_t snapshots = 0;
     std::uint8_t previous = 0;
     int expectedWrites = 0;
-    analyzeRecording(samples, tickMs, state, view, device, [&](const SnapshotResult& result) {
+    analyzeRecording(samples, tickMs, state, view, lights, [&](const SnapshotResult& result) {
         require(result.timeMs == static_cast<std::int64_t>(snapshots) * tickMs,
                 "snapshot k is at k * tick");
         if (result.pattern != previous) {

@@ -19,9 +19,10 @@
 #include "FuzzInput.h"
 #include "FuzzSupport.h"
 #include "core/ControlUpdates.h"
-#include "core/LightDevice.h"
 #include "core/PipelineView.h"
 #include "dsp/BufferPipeline.h"
+#include "lights/LightOutputs.h"
+#include "lights/usb/LightDevice.h"
 
 namespace kalindor {
 namespace {
@@ -145,8 +146,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     applyStartupDefaults(state);
     CheckingView view;
     CheckingDevice device;
+    LightOutputs lights(device, true, {});
     // Three 1 KiB arrays and more: on the heap, as the program keeps it.
-    const auto pipeline = std::make_unique<BufferPipeline>(state, view, device);
+    const auto pipeline = std::make_unique<BufferPipeline>(state, view, lights);
     std::uint8_t lastPattern = 0;
     int buffers = 0;
     // Bounds the work per input; a few hundred buffers reach every AGC period length.

@@ -15,6 +15,10 @@
 #     difference of the medians. The file-backend run also drives universe 1 of a private OLA
 #     daemon (bench/ola_watch, which logs each update the daemon pushes): sound-to-OLA latency is
 #     the time from the onset to the daemon holding 255 in the channel's slot.
+#     (c) At scan 30 ms, the file backend drives a pixels:170 strip from universe 1 instead (eight
+#     universes, every one sent on each change): sound-to-OLA latency is the time from the onset
+#     to the daemon holding the burst's channel's colour (green, 255 in slot 2) at the start of
+#     universe 4, where that channel's 170 LEDs are.
 #  2. CPU: kalindor-cli run at 30 ms capturing music through the server for 30 s; the CPU
 #     time it used (utime + stime from /proc) as a share of one core, start-up excluded.
 # Prints median and 95th percentile per case, and the load average before and after.
@@ -89,9 +93,9 @@ latencies() {  # log first_onset_log_ms
 
 # The same from an ola_watch log (Unix ms, slots 1..8; channel 3 is slot 4), given the Unix ms
 # of the sim log's origin.
-ola_latencies() {  # watch_log first_onset_log_ms origin_unix_ms
-  awk -v first="$2" -v origin="$3" -v period=$period_ms -v n=$bursts '
-    $1 ~ /^[0-9]+$/ { t[++m] = $1 - origin; lit[m] = ($5 == 255) }
+ola_latencies() {  # watch_log first_onset_log_ms origin_unix_ms [field of the lit slot, 5]
+  awk -v first="$2" -v origin="$3" -v period=$period_ms -v n=$bursts -v field="${4:-5}" '
+    $1 ~ /^[0-9]+$/ { t[++m] = $1 - origin; lit[m] = ($field == 255) }
     END {
       for (k = 0; k < n; ++k) {
         onset = first + k * period
@@ -159,6 +163,28 @@ for scan in 30 50; do
     'BEGIN { printf "%-34s %5.1f ms (server median - file median)\n", "scan " s " ms, server'"'"'s own", a - b }'
 done
 
+# (c) a pixels:170 strip over eight universes, universe 4 watched.
+ola_port=$((20000 + RANDOM % 20000))
+"$watch" "$ola_port" 4 >"$work/olapix.log" 2>"$work/olapix.err" &
+watch_pid=$!
+pids+=("$watch_pid")
+until grep -q ready "$work/olapix.log" 2>/dev/null; do
+  kill -0 "$watch_pid" 2>/dev/null || { cat "$work/olapix.err" >&2; exit 1; }
+  sleep 0.01
+done
+"$cli" run --device sim --device ola:1:1:pixels:170 --ola-port "$ola_port" --effects off --stats \
+  --input "$work/bursts.wav" "$work/p30.lcf" >"$work/filepix.log" 2>"$work/filepix.err"
+sleep 0.2
+kill "$watch_pid"
+wait "$watch_pid" || true
+start=$(stat_field capture-start-ms "$work/filepix.err")
+origin=$(stat_field log-origin-unix-ms "$work/filepix.err")
+latencies "$work/filepix.log" $((start + lead_ms)) >"$work/filepix.lat"
+summary "scan 30 ms, file backend (pixels)" "$work/filepix.lat"
+ola_latencies "$work/olapix.log" $((start + lead_ms)) "$origin" 3 >"$work/olapix.lat"
+summary "scan 30 ms, pixels:170, OLA univ. 4" "$work/olapix.lat"
+paste "$work/filepix.lat" "$work/olapix.lat" | awk '{ print $2 - $1 }' >"$work/olapixextra.lat"
+summary "scan 30 ms, pixels OLA after board" "$work/olapixextra.lat"
 # CPU at 30 ms with music playing through the server.
 music=/usr/share/games/chromium-bsu/wav/music_game.wav
 sox "$music" -r 32000 -c 1 -b 16 "$work/music.wav" repeat 6

@@ -22,6 +22,7 @@ PACKAGES=(
   procps psmisc
   chromium-bsu-data
   ola  # the OLA daemon, for the DMX output tests against a real one
+  iproute2 util-linux  # ip and unshare: the E1.31 test's private network namespace
   # the Debian package (scripts/build-deb.sh, scripts/check-package.sh) and its data files
   debhelper dpkg-dev fakeroot lintian appstream desktop-file-utils debootstrap
 )

@@ -130,11 +130,11 @@ int main(int argc, char** argv) {
     const std::unique_ptr<kalindor::SoundInput> input =
         kalindor::createSoundInput(options.input, true);
 
-    window = std::make_unique<kalindor::ui::Form1>(state, *input, lights.device(), timers, dialogs);
+    window = std::make_unique<kalindor::ui::Form1>(state, *input, lights.sink(), timers, dialogs);
     window->setOutputSettings(settings);
     if (!lights.outputs->boardOnly()) {
         window->setStatusText([&lights](bool boardConnected) {
-            return kalindor::outputStatusLine(*lights.outputs, boardConnected);
+            return kalindor::ui::outputStatusLine(*lights.outputs, boardConnected);
         });
     }
     const kalindor::OutputWatch watch(*lights.outputs, timers, [&window](const auto&, bool) {

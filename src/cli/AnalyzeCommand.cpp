@@ -14,6 +14,7 @@
 #include "core/PipelineView.h"
 #include "dsp/OfflineAnalysis.h"
 #include "dsp/SongPreview.h"
+#include "lights/LightOutputs.h"
 #include "lights/SimulatedBoard.h"
 #include "presets/PresetFile.h"
 #ifdef KALINDOR_HAVE_PICTURES
@@ -188,10 +189,11 @@ int runAnalyze(std::span<const std::string> args) {
 
     NullView view;
     SimulatedBoard board;
+    LightOutputs lights(board, true, {});
     std::vector<char> output;
     output.reserve(
         (audio->samples.size() / (static_cast<std::size_t>(tickMs) * kSamplesPerMs) + 1) * 24);
-    analyzeRecording(audio->samples, tickMs, state, view, board,
+    analyzeRecording(audio->samples, tickMs, state, view, lights,
                      [&output](const SnapshotResult& result) {
                          char line[kSnapshotLineMax];
                          const std::size_t length = formatSnapshotLine(result, line);

@@ -150,7 +150,7 @@ int runLive(std::span<const std::string> args) {
 
     const std::unique_ptr<SoundInput> input = createSoundInput(options.input, own.loop);
     NullView view;
-    Engine engine(state, view, lights.device(), *input, loop);
+    Engine engine(state, view, lights.sink(), *input, loop);
 
     std::optional<std::string> inputLost;
     engine.setInputLostHandler([&](const std::string& detail) {

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "core/PipelineView.h"
@@ -87,30 +88,56 @@ struct DmxPlacement {
 // The TCP port the OLA daemon listens on unless told otherwise.
 inline constexpr int kDefaultOlaPort = 9010;
 
-// The light state handed to the outputs besides the USB board.
+// Why a frame is handed over; the USB board acts on each differently (the others show them all
+// alike).
+enum class FrameKind : std::uint8_t {
+    kBuffer,   // after every buffer: the board writes the pattern when it differs from the last
+               // buffer's (0 before the first) and then probes
+    kStep,     // an automaton step: the board writes the pattern whatever it was
+    kPrepare,  // start-up and Start, pattern 0: the board is probed and, when there, its port
+               // directions set and the dark pattern written
+};
+
+// The light state handed to every output.
 struct LightFrame {
     std::uint8_t pattern = 0;  // bit ch set = channel ch lit
     // The level bars' values after a buffer; 255 for every channel after an automaton step (its
-    // lit channels are full on).
+    // lit channels are full on); 0 in a prepare frame.
     ChannelLevels levels{};
+    FrameKind kind = FrameKind::kBuffer;
     friend bool operator==(const LightFrame&, const LightFrame&) = default;
 };
 
-// A light output besides the USB board: a DMX universe, GPIO relays. Owned by the output
-// layer. Every call comes from the main thread and returns at once; an output whose peer can
-// be slow or absent talks to it on a thread of its own.
+// Where the level chain, the automaton and the engine hand their frames: the outputs of a run,
+// or the light delay in front of them. Main thread only; no call allocates or blocks for long.
+class LightSink {
+  public:
+    virtual ~LightSink() = default;
+
+    // One frame, once per buffer, per automaton step or per prepare. Returns whether the USB
+    // board is connected when this frame made it answer (a port write or a probe), std::nullopt
+    // when the board was not asked; behind a delay, the last answer heard so far.
+    virtual std::optional<bool> show(const LightFrame& frame) = 0;
+    // Capture started (true) or stopped (false).
+    virtual void setRunning(bool running) = 0;
+};
+
+// One light output: the USB board (or its simulated or absent stand-in), a DMX universe, GPIO
+// relays. Owned by the output list. Every call comes from the main thread and returns at once; an
+// output whose peer can be slow or absent talks to it on a thread of its own.
 class LightOutput {
   public:
     virtual ~LightOutput() = default;
 
-    // Short name for the status line and messages, e.g. "OLA 1", "GPIO gpiochip0".
+    // Short name for the status line and messages, e.g. "USB", "OLA 1", "GPIO gpiochip0".
     virtual std::string name() const = 0;
-    // The light state changed (a pattern write, or the levels of a new buffer).
+    // A frame from the producers (see FrameKind).
     virtual void show(const LightFrame& frame) = 0;
     // Capture started (true) or stopped (false). While running, an output that needs it
     // repeats the current frame; on stop it shows the dark frame once.
     virtual void setRunning(bool running) = 0;
-    // Whether the output reaches its lights now (may change at any time for network outputs).
+    // Whether the output reaches its lights now (may change at any time for network outputs;
+    // the board's last answer). Polled once a second, never per buffer.
     virtual bool connected() const = 0;
 };
 

@@ -19,10 +19,6 @@ inline constexpr Rgb kYellow{255, 255, 0};
 inline constexpr Rgb kGreen{0, 255, 0};
 inline constexpr Rgb kCyan{0, 255, 255};
 
-// Device status texts of Label10.
-inline constexpr const char* kStatusConnected = "USB подключен";
-inline constexpr const char* kStatusNotConnected = "USB НЕ подключен";
-
 // What the buffer pipeline and the effects automaton show. The window implements it by
 // painting; the CLI and the tests implement it by recording or ignoring. Called on the main
 // thread only, from inside the capture tick or a timer tick.
@@ -40,7 +36,7 @@ class PipelineView {
     virtual void setLevelBar(int ch, int value) = 0;
     // Lamp (indicator) ch (0..7) takes a colour.
     virtual void setLamp(int ch, Rgb colour) = 0;
-    // Device status line: connected -> kStatusConnected, else kStatusNotConnected.
+    // The USB board answered: connected or not (the window's status line).
     virtual void setDeviceStatus(bool connected) = 0;
 };
 

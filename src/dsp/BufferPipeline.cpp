@@ -9,8 +9,8 @@
 
 namespace kalindor {
 
-BufferPipeline::BufferPipeline(SharedState& state, PipelineView& view, LightDevice& device)
-    : state_(state), view_(view), logX_(logXTable()), levelChain_(state, view, device) {}
+BufferPipeline::BufferPipeline(SharedState& state, PipelineView& view, LightSink& lights)
+    : state_(state), view_(view), logX_(logXTable()), levelChain_(state, view, lights) {}
 
 void BufferPipeline::ProcessBuffer(const std::uint8_t* samples) {
     // Samples go in as they are: no offset removed, no window.

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "core/LightDevice.h"
+#include "core/LightOutput.h"
 #include "core/PipelineView.h"
 #include "core/SharedState.h"
 #include "dsp/LevelChain.h"
@@ -18,7 +18,7 @@ namespace kalindor {
 class BufferPipeline {
   public:
     // All references must outlive the pipeline.
-    BufferPipeline(SharedState& state, PipelineView& view, LightDevice& device);
+    BufferPipeline(SharedState& state, PipelineView& view, LightSink& lights);
 
     // Runs one buffer of 256 unsigned 8-bit samples (samples[0..255]).
     void ProcessBuffer(const std::uint8_t* samples);

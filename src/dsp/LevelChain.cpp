@@ -45,8 +45,8 @@ void channelsByPoint(const SharedState& state, std::array<std::uint8_t, 256>& by
     }
 }
 
-LevelChain::LevelChain(SharedState& state, PipelineView& view, LightDevice& device)
-    : state_(state), view_(view), device_(device) {}
+LevelChain::LevelChain(SharedState& state, PipelineView& view, LightSink& lights)
+    : state_(state), view_(view), lights_(lights) {}
 
 void LevelChain::runChannels(int p, std::uint8_t channels, bool agc) {
     float& level = SpectrumLevel_[static_cast<std::size_t>(p) & 255u];
@@ -127,13 +127,11 @@ void LevelChain::updateAgcGain() {
 }
 
 void LevelChain::outputStep() {
-    device_.showFrame({LightPattern_, ChannelShown_});
-    if (LightPattern_ != LastPattern_.value_or(0)) {
-        writePattern(device_, LightPattern_);
-        view_.setDeviceStatus(probeDevice(device_));
-        if (LightPattern_ != 0) {
-            state_.SignalSeen = true;
-        }
+    if (const std::optional<bool> board = lights_.show({LightPattern_, ChannelShown_})) {
+        view_.setDeviceStatus(*board);
+    }
+    if (LightPattern_ != LastPattern_.value_or(0) && LightPattern_ != 0) {
+        state_.SignalSeen = true;
     }
     LastPattern_ = LightPattern_;
 }

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "core/LightDevice.h"
+#include "core/LightOutput.h"
 #include "core/PipelineView.h"
 #include "core/SharedState.h"
 
@@ -18,13 +18,13 @@ std::uint8_t channelsAtPoint(const SharedState& state, int p);
 void channelsByPoint(const SharedState& state, std::array<std::uint8_t, 256>& byPoint);
 
 // The per-channel level chain: gain, optional automatic level control (AGC) with noise filter,
-// threshold, level bar, lamp, the light pattern and its write to the device. Keeps the values
-// that live from buffer to buffer for the whole run (lamp states, shown bar values, AGC state,
-// the last pattern). Main thread only; no allocation.
+// threshold, level bar, lamp, the light pattern and the frame it hands to the lights. Keeps the
+// values that live from buffer to buffer for the whole run (lamp states, shown bar values, AGC
+// state, the last pattern). Main thread only; no allocation.
 class LevelChain {
   public:
     // All references must outlive the chain.
-    LevelChain(SharedState& state, PipelineView& view, LightDevice& device);
+    LevelChain(SharedState& state, PipelineView& view, LightSink& lights);
 
     // Start of a buffer: LightPattern = 0.
     void startBuffer() { LightPattern_ = 0; }
@@ -45,9 +45,9 @@ class LevelChain {
         }
     }
 
-    // After point 255: hands the level bars' values to the device, then writes and probes when
-    // the pattern changed, sets SignalSeen for a new non-zero pattern; remembers the pattern as
-    // LastPattern.
+    // After point 255: hands the buffer's frame (pattern, level bars' values) to the lights and
+    // their board answer, if any, to the view's status; sets SignalSeen for a new non-zero
+    // pattern; remembers the pattern as LastPattern.
     void outputStep();
 
     std::uint8_t lightPattern() const { return LightPattern_; }
@@ -69,7 +69,7 @@ class LevelChain {
 
     SharedState& state_;
     PipelineView& view_;
-    LightDevice& device_;
+    LightSink& lights_;
 
     std::array<float, 256> SpectrumLevel_{};
     std::array<bool, kChannelCount> ChannelLit_{};

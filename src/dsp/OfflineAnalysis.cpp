@@ -10,13 +10,13 @@
 namespace kalindor {
 
 void analyzeRecording(std::span<const std::uint8_t> samples, int tickMs, SharedState& state,
-                      PipelineView& view, LightDevice& device,
+                      PipelineView& view, LightSink& lights,
                       const std::function<void(const SnapshotResult&)>& onSnapshot) {
     if (tickMs < 1) {
         return;
     }
     // The pipeline keeps three 1 KiB arrays; keep it off the caller's stack.
-    const auto pipeline = std::make_unique<BufferPipeline>(state, view, device);
+    const auto pipeline = std::make_unique<BufferPipeline>(state, view, lights);
     const std::size_t stride = static_cast<std::size_t>(tickMs) * kSamplesPerMs;
     SnapshotResult result;
     for (std::size_t k = 0, start = 0;

@@ -8,7 +8,7 @@
 #include <span>
 
 #include "core/CaptureFormat.h"
-#include "core/LightDevice.h"
+#include "core/LightOutput.h"
 #include "core/PipelineView.h"
 #include "core/SharedState.h"
 
@@ -29,7 +29,7 @@ inline constexpr std::size_t kSnapshotLineMax = 20 + 1 + 3 + kChannelCount * 4 +
 // and the run stops when fewer than 256 samples remain. tickMs must be >= 1. onSnapshot hears
 // each result in order. Runs on the calling thread; the pipeline state starts fresh.
 void analyzeRecording(std::span<const std::uint8_t> samples, int tickMs, SharedState& state,
-                      PipelineView& view, LightDevice& device,
+                      PipelineView& view, LightSink& lights,
                       const std::function<void(const SnapshotResult&)>& onSnapshot);
 
 // Writes one result as "<ms> <pattern> <bar1> ... <bar8>\n" (decimal, single blanks) into

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "core/CaptureFormat.h"
-#include "core/LightDevice.h"
+#include "core/LightOutput.h"
 #include "core/PipelineView.h"
 #include "dsp/OfflineAnalysis.h"
 
@@ -13,20 +13,11 @@ namespace kalindor {
 
 namespace {
 
-// The pipeline writes its patterns somewhere; offline nothing is connected.
-class NoDevice final : public LightDevice {
+// The pipeline hands its frames somewhere; offline nothing is connected.
+class NoLights final : public LightSink {
   public:
-    std::int32_t DoGetInfraCode(std::int32_t&, std::int32_t, std::int32_t&) override {
-        return kNotConnected;
-    }
-    std::int32_t DoSetDataPortDirections(std::uint8_t, std::uint8_t, std::uint8_t,
-                                         std::uint8_t) override {
-        return 0;
-    }
-    std::int32_t DoSetOutDataPorts(std::uint8_t, std::uint8_t, std::uint8_t,
-                                   std::uint8_t) override {
-        return 0;
-    }
+    std::optional<bool> show(const LightFrame&) override { return std::nullopt; }
+    void setRunning(bool) override {}
 };
 
 std::uint8_t snapshotLoudness(const std::uint8_t* samples) {
@@ -54,8 +45,8 @@ SongPreview previewSong(std::span<const std::uint8_t> samples, const SharedState
 
     SharedState state = settings;
     NullView view;
-    NoDevice device;
-    analyzeRecording(samples, preview.tickMs, state, view, device,
+    NoLights lights;
+    analyzeRecording(samples, preview.tickMs, state, view, lights,
                      [&](const SnapshotResult& result) {
                          preview.patterns.push_back(result.pattern);
                          preview.levels.push_back(result.bars);

@@ -18,9 +18,9 @@ constexpr int kWaveLastStep = static_cast<int>(kWavePatterns.size()) - 1;
 
 }  // namespace
 
-EffectsAutomaton::EffectsAutomaton(SharedState& state, PipelineView& view, LightDevice& device,
+EffectsAutomaton::EffectsAutomaton(SharedState& state, PipelineView& view, LightSink& lights,
                                    Timer& timer3)
-    : state_(state), view_(view), device_(device), timer3_(timer3) {}
+    : state_(state), view_(view), lights_(lights), timer3_(timer3) {}
 
 void EffectsAutomaton::noSignalTick() {
     if (!state_.SignalSeen) {
@@ -80,8 +80,12 @@ void EffectsAutomaton::RunEffectStep() {
         default:
             break;
     }
-    const std::int32_t result = device_.writeStepPattern(static_cast<std::uint8_t>(EffectPattern_));
-    view_.setDeviceStatus(result != kNotConnected);
+    // A step's lit channels are full on.
+    LightFrame frame{static_cast<std::uint8_t>(EffectPattern_), {}, FrameKind::kStep};
+    frame.levels.fill(255);
+    if (const std::optional<bool> board = lights_.show(frame)) {
+        view_.setDeviceStatus(*board);
+    }
 }
 
 }  // namespace kalindor

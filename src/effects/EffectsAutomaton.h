@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <random>
 
-#include "core/LightDevice.h"
+#include "core/LightOutput.h"
 #include "core/PipelineView.h"
 #include "core/SharedState.h"
 #include "core/TimerPort.h"
@@ -17,7 +17,7 @@ namespace kalindor {
 class EffectsAutomaton {
   public:
     // All references must outlive the automaton.
-    EffectsAutomaton(SharedState& state, PipelineView& view, LightDevice& device, Timer& timer3);
+    EffectsAutomaton(SharedState& state, PipelineView& view, LightSink& lights, Timer& timer3);
 
     void noSignalTick();
     void RunEffectStep();
@@ -34,7 +34,7 @@ class EffectsAutomaton {
   private:
     SharedState& state_;
     PipelineView& view_;
-    LightDevice& device_;
+    LightSink& lights_;
     Timer& timer3_;
     std::int16_t EffectPattern_ = 0;
     int EffectStep_ = 0;

@@ -21,16 +21,16 @@ void setIntervalIfChanged(Timer& timer, int ms) {
 
 }  // namespace
 
-Engine::Engine(SharedState& state, PipelineView& view, LightDevice& device, SoundInput& input,
+Engine::Engine(SharedState& state, PipelineView& view, LightSink& lights, SoundInput& input,
                TimerPort& timers)
     : state_(state),
       view_(view),
-      device_(device),
+      lights_(lights),
       timer1_(timers.createTimer([this] { capture_->CaptureTick(); })),
       timer2_(timers.createTimer([this] { automaton_.noSignalTick(); })),
       timer3_(timers.createTimer([this] { automaton_.RunEffectStep(); })),
-      pipeline_(state, view, device),
-      automaton_(state, view, device, *timer3_),
+      pipeline_(state, view, lights),
+      automaton_(state, view, lights, *timer3_),
       capture_(std::make_unique<Capture>(input, timers, [this](const std::uint8_t* samples) {
           const bool raisedBefore = state_.SignalSeen;
           pipeline_.ProcessBuffer(samples);
@@ -58,8 +58,8 @@ Expected<void> Engine::start() {
     timer1_->setEnabled(true);
     setIntervalIfChanged(*timer2_, state_.NoSignalSeconds * kMsPerSecond);
     timer2_->setEnabled(true);
-    device_.setRunning(true);
-    probeAndPrepareDevice();
+    lights_.setRunning(true);
+    prepareLights();
     return {};
 }
 
@@ -68,25 +68,22 @@ void Engine::stop() {
     timer2_->setEnabled(false);
     timer3_->setEnabled(false);
     capture_->stop();
-    device_.setRunning(false);
+    lights_.setRunning(false);
 }
 
 void Engine::close() {
     timer1_->setEnabled(false);
     capture_->close();
-    device_.setRunning(false);
+    lights_.setRunning(false);
 }
 
 bool Engine::inputOpen() const {
     return capture_->inputOpen();
 }
 
-void Engine::probeAndPrepareDevice() {
-    const bool connected = probeDevice(device_);
-    view_.setDeviceStatus(connected);
-    if (connected) {
-        device_.DoSetDataPortDirections(255, 255, 0, 3);
-        writePattern(device_, 0);
+void Engine::prepareLights() {
+    if (const std::optional<bool> board = lights_.show({0, {}, FrameKind::kPrepare})) {
+        view_.setDeviceStatus(*board);
     }
 }
 

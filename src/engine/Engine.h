@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/Expected.h"
-#include "core/LightDevice.h"
+#include "core/LightOutput.h"
 #include "core/PipelineView.h"
 #include "core/SharedState.h"
 #include "core/SoundInput.h"
@@ -20,12 +20,13 @@ namespace kalindor {
 class Capture;
 
 // Everything below the window, wired together: the three timers, the capture, the buffer
-// pipeline, the effects automaton and the light device. The window and `kalindor-cli run` each
-// own one; both drive it from their event loop's thread (the only thread that calls it).
+// pipeline, the effects automaton and the lights they hand their frames to. The window and
+// `kalindor-cli run` each own one; both drive it from their event loop's thread (the only thread
+// that calls it).
 class Engine {
   public:
     // All references must outlive the engine.
-    Engine(SharedState& state, PipelineView& view, LightDevice& device, SoundInput& input,
+    Engine(SharedState& state, PipelineView& view, LightSink& lights, SoundInput& input,
            TimerPort& timers);
     ~Engine();
     Engine(const Engine&) = delete;
@@ -34,20 +35,20 @@ class Engine {
     // The Start branch of the Start/Stop toggle after the caption change: opens the sound
     // input; on failure the error is its detail and nothing else has changed (the caller shows
     // the defined message). On success starts capture (Timer1, Timer2 with NoSignalSeconds),
-    // tells the device it runs, and probes and prepares it.
+    // tells the lights they run, and prepares them.
     Expected<void> start();
     // The Stop branch: Timer1, Timer2, Timer3 off in that order; input reset, stopped, closed;
-    // the device told it stopped.
+    // the lights told they stopped.
     void stop();
-    // The close command: Timer1 off, input closed, the device told it stopped. The caller then
+    // The close command: Timer1 off, input closed, the lights told they stopped. The caller then
     // ends the program.
     void close();
     // True while the sound input is open (a CaptureHandle is held).
     bool inputOpen() const;
 
-    // Probe the device and, when connected, set the port directions and write the empty
-    // pattern (start-up and after every successful Start). Updates the view's status.
-    void probeAndPrepareDevice();
+    // Hands the lights a prepare frame (start-up and after every successful Start: the board is
+    // probed and made ready). Updates the view's status with the board's answer.
+    void prepareLights();
 
     // Re-reads the timer periods from the state (scan period -> Timer1, NoSignalSeconds ->
     // Timer2, EffectIntervalMs -> Timer3) without enabling or disabling any timer. Call after a
@@ -72,7 +73,7 @@ class Engine {
   private:
     SharedState& state_;
     PipelineView& view_;
-    LightDevice& device_;
+    LightSink& lights_;
     std::unique_ptr<Timer> timer1_;
     std::unique_ptr<Timer> timer2_;
     std::unique_ptr<Timer> timer3_;

@@ -30,8 +30,8 @@ Expected<std::unique_ptr<LightDevice>> createLightDevice(const DeviceOptions& op
     return unexpected("unknown device kind '" + options.kind + "'");
 }
 
-LightDevice& LightSetup::device() const {
-    return delayed ? static_cast<LightDevice&>(*delayed) : *outputs;
+LightSink& LightSetup::sink() const {
+    return delayed ? static_cast<LightSink&>(*delayed) : *outputs;
 }
 
 LightSetup createLightSetup(const OutputChoices& choices, const LightSetupOptions& options,
@@ -82,12 +82,12 @@ LightSetup createLightSetup(const OutputChoices& choices, const LightSetupOption
         }
     }
     // Every board kind is known to the board factory.
-    setup.outputs = std::make_unique<LightOutputs>(std::move(*createLightDevice(board)),
-                                                   boardChoice != OutputChoice::Kind::kNone,
-                                                   std::move(outputs));
+    setup.board = std::move(*createLightDevice(board));
+    setup.outputs = std::make_unique<LightOutputs>(
+        *setup.board, boardChoice != OutputChoice::Kind::kNone, std::move(outputs));
     if (choices.lightDelayMs > 0) {
         setup.delayed =
-            std::make_unique<DelayedLightDevice>(*setup.outputs, timers, choices.lightDelayMs);
+            std::make_unique<DelayedLights>(*setup.outputs, timers, choices.lightDelayMs);
     }
     return setup;
 }

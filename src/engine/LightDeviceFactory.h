@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "core/Expected.h"
-#include "core/LightDevice.h"
 #include "core/TimerPort.h"
 #include "launch/OutputChoices.h"
-#include "lights/DelayedLightDevice.h"
+#include "lights/DelayedLights.h"
 #include "lights/LightOutputs.h"
+#include "lights/usb/LightDevice.h"
 #include "lights/usb/UsbIoBoard.h"
 
 namespace kalindor {
@@ -44,16 +44,18 @@ struct LightSetupOptions {
     std::function<std::unique_ptr<UsbTransport>()> usbTransport;  // as DeviceOptions
 };
 
-// The light outputs of a run: the board and the other outputs behind the output layer, and the
-// light delay in front of it when one is chosen. Destroy it after the engine that writes it.
+// The light outputs of a run: the board device, the list of outputs (the board first), and the
+// light delay in front of them when one is chosen. Destroy it after the engine that writes it;
+// the members go in reverse order, the delay handing over what still waits first.
 struct LightSetup {
-    std::unique_ptr<LightOutputs> outputs;        // never null
-    std::unique_ptr<DelayedLightDevice> delayed;  // only with a light delay
+    std::unique_ptr<LightDevice> board;      // never null
+    std::unique_ptr<LightOutputs> outputs;   // never null
+    std::unique_ptr<DelayedLights> delayed;  // only with a light delay
     // Outputs that could not be opened and were left out, one line each naming the output.
     std::vector<std::string> failures;
 
-    // The device the engine writes.
-    LightDevice& device() const;
+    // Where the engine hands its frames.
+    LightSink& sink() const;
 };
 
 // Builds the outputs of `choices`; `timers` (which must outlive the setup) runs the delay.

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/LightDevice.h"
+#include "lights/usb/LightDevice.h"
 
 namespace kalindor {
 

@@ -3,15 +3,13 @@
 
 #include <utility>
 
-#include "core/PipelineView.h"
-
 namespace kalindor {
 
 OutputWatch::OutputWatch(const LightOutputs& outputs, TimerPort& timers, Handler onChange)
     : outputs_(outputs),
       onChange_(std::move(onChange)),
-      connected_(outputs.outputs().size(), true) {
-    if (!outputs_.boardOnly()) {
+      connected_(outputs.watched().size(), true) {
+    if (!connected_.empty()) {
         timer_ = timers.createTimer([this] { poll(); });
         timer_->setInterval(kPollMs);
         timer_->setEnabled(true);
@@ -19,7 +17,7 @@ OutputWatch::OutputWatch(const LightOutputs& outputs, TimerPort& timers, Handler
 }
 
 void OutputWatch::poll() {
-    const auto outputs = outputs_.outputs();
+    const auto outputs = outputs_.watched();
     for (std::size_t i = 0; i < outputs.size(); ++i) {
         const bool connected = outputs[i]->connected();
         if (connected != connected_[i]) {
@@ -29,20 +27,6 @@ void OutputWatch::poll() {
             }
         }
     }
-}
-
-std::string outputStatusLine(const LightOutputs& outputs, bool boardConnected) {
-    if (outputs.boardOnly()) {
-        return boardConnected ? kStatusConnected : kStatusNotConnected;
-    }
-    const auto part = [](const std::string& name, bool connected) {
-        return name + (connected ? ": да" : ": нет");
-    };
-    std::string line = outputs.boardListed() ? part("USB", boardConnected) : std::string();
-    for (const auto& output : outputs.outputs()) {
-        line += (line.empty() ? "" : " · ") + part(output->name(), output->connected());
-    }
-    return line;
 }
 
 }  // namespace kalindor

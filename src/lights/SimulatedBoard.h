@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "core/LightDevice.h"
+#include "lights/usb/LightDevice.h"
 
 namespace kalindor {
 

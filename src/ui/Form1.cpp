@@ -67,7 +67,7 @@ void makeCheckPair(QObject* owner, QAction* first, QAction* second) {
 
 }  // namespace
 
-Form1::Form1(SharedState& state, SoundInput& input, LightDevice& device, TimerPort& timers,
+Form1::Form1(SharedState& state, SoundInput& input, LightSink& lights, TimerPort& timers,
              UserDialogs& dialogs, QWidget* parent)
     : QMainWindow(parent), state_(state), dialogs_(dialogs) {
     setObjectName(QStringLiteral("Form1"));
@@ -88,7 +88,7 @@ Form1::Form1(SharedState& state, SoundInput& input, LightDevice& device, TimerPo
     // The size rule: the window keeps its design size; a drag of the border snaps back.
     setFixedSize(kClientWidthPx, kClientHeightPx + menuBar()->sizeHint().height());
 
-    engine_ = std::make_unique<Engine>(state_, *this, device, input, timers);
+    engine_ = std::make_unique<Engine>(state_, *this, lights, input, timers);
     commands_ = std::make_unique<WindowCommands>(*this, state_, *engine_, dialogs);
     engine_->setInputLostHandler([this](const std::string&) { commands_->inputLost(); });
 }

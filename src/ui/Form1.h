@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "core/LightDevice.h"
+#include "core/LightOutput.h"
 #include "core/PipelineView.h"
 #include "core/SharedState.h"
 #include "core/SoundInput.h"
@@ -53,7 +53,7 @@ class Form1 final : public QMainWindow, public PipelineView, public WindowView {
     static constexpr int kClientWidthPx = 623;   // 9345 twips
     static constexpr int kClientHeightPx = 376;  // 5640 twips
 
-    Form1(SharedState& state, SoundInput& input, LightDevice& device, TimerPort& timers,
+    Form1(SharedState& state, SoundInput& input, LightSink& lights, TimerPort& timers,
           UserDialogs& dialogs, QWidget* parent = nullptr);
     ~Form1() override;
 

@@ -104,4 +104,19 @@ void saveOutputChoices(QSettings& settings, const OutputChoices& choices) {
     settings.sync();
 }
 
+std::string outputStatusLine(const LightOutputs& outputs, bool boardConnected) {
+    if (outputs.boardOnly()) {
+        return boardConnected ? kStatusConnected : kStatusNotConnected;
+    }
+    const auto part = [](const std::string& name, bool connected) {
+        return name + (connected ? ": да" : ": нет");
+    };
+    std::string line;
+    for (const LightOutput* output : outputs.watched()) {
+        const bool connected = output == &outputs.board() ? boardConnected : output->connected();
+        line += (line.empty() ? "" : " · ") + part(output->name(), connected);
+    }
+    return line;
+}
+
 }  // namespace kalindor::ui

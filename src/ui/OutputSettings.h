@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <string>
+
 #include "launch/OutputChoices.h"
+#include "lights/LightOutputs.h"
 
 class QSettings;
 
@@ -16,5 +19,15 @@ OutputChoices loadOutputChoices(const QSettings& settings);
 
 // Writes every key and flushes the file; the caller checks the choices (checkOutputDevices).
 void saveOutputChoices(QSettings& settings, const OutputChoices& choices);
+
+// The status line while the board is the only output.
+inline constexpr const char* kStatusConnected = "USB подключен";
+inline constexpr const char* kStatusNotConnected = "USB НЕ подключен";
+
+// The status line while other outputs run besides or instead of the board: each watched
+// output's name and whether it is connected, the board first (`boardConnected`, its last answer
+// as the window heard it), e.g. "USB: да · OLA 1: нет". While the board is the only output:
+// kStatusConnected or kStatusNotConnected.
+std::string outputStatusLine(const LightOutputs& outputs, bool boardConnected);
 
 }  // namespace kalindor::ui

@@ -84,7 +84,7 @@ void WindowCommands::load(const CommandLineRequest& request) {
     if (!request.path.empty()) {
         CommandLine(request);
     }
-    engine_.probeAndPrepareDevice();
+    engine_.prepareLights();
 }
 
 void WindowCommands::CommandLine(const CommandLineRequest& request) {

@@ -195,6 +195,20 @@ TEST_F(CommandsTest, RunPlaysARecordingThenTheAutomatonAndEndsWithIt) {
     EXPECT_EQ(test::readBytes(folder.path("status")), "1\n");
 }
 
+// A USB board that is not there is reported once, as the other outputs are, and the run goes
+// on; none is named when no board was chosen. (Its coming back: OutputWatch's test.)
+TEST_F(CommandsTest, RunReportsAMissingBoardOnceLikeTheOtherOutputs) {
+    const std::string recording =
+        file("burst.u8", test::toneU8(1001, 0.6, 100) + test::silenceU8(2.2));
+    for (const char* device : {"usb", "none"}) {
+        SCOPED_TRACE(device);
+        const test::CliResult result = run({"run", "--device", device, "--input", recording});
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.err,
+                  device == std::string("usb") ? "kalindor-cli: run: USB: not connected\n" : "");
+    }
+}
+
 // Failures print nothing on stdout and one stderr line: 1 for a file that cannot be read or
 // written or a GPIO chip that cannot be opened, 2 for a usage error (a GPIO output in a build
 // without it).

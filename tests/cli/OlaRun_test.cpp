@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <array>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <future>
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "support/OlaDaemon.h"
@@ -126,6 +131,104 @@ TEST_F(OlaRunTest, ResumesWithinTwoSecondsOfTheDaemonReturning) {
     // Said once when the daemon went away and once when it came back.
     EXPECT_EQ(result.err,
               "kalindor-cli: run: OLA 1: not connected\nkalindor-cli: run: OLA 1: connected\n");
+}
+
+// The network a WLED strip is reached on, made inside a private network namespace so that no
+// packet can leave it: a veth pair with documentation addresses, multicast routed out of the
+// sender's end, and the receiver taking multicast whose source is a local address.
+constexpr const char* kVethSetup =
+    "ip link set lo up && ip link add kal-send type veth peer name kal-recv && "
+    "ip addr add 192.0.2.1/24 dev kal-send && ip addr add 192.0.2.2/24 dev kal-recv && "
+    "ip link set kal-send up && ip link set kal-recv up && "
+    "ip route add 239.0.0.0/8 dev kal-send && "
+    "for i in all kal-send kal-recv; do sysctl -qw net.ipv4.conf.$i.rp_filter=0 "
+    "net.ipv4.conf.$i.accept_local=1 || exit 1; done";
+constexpr const char* kInNamespace = "KALINDOR_E131_NETNS";
+
+// A shell command's status and output (stdout and stderr).
+std::pair<int, std::string> shell(const std::string& command) {
+    std::string output;
+    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    if (pipe == nullptr) {
+        return {-1, "popen failed"};
+    }
+    std::array<char, 4096> chunk{};
+    for (std::size_t got; (got = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0;) {
+        output.append(chunk.data(), got);
+    }
+    return {::pclose(pipe), output};
+}
+
+std::string link(const char* path) {
+    std::array<char, 256> target{};
+    const ssize_t size = ::readlink(path, target.data(), target.size() - 1);
+    return size > 0 ? std::string(target.data(), static_cast<std::size_t>(size)) : std::string();
+}
+
+// The packet path of a real strip, through an sACN receiver nobody here wrote: one olad sends
+// universe 1 as E1.31 from 192.0.2.1, a second olad (its own config folder and RPC port, no web
+// server) receives it on 192.0.2.2. A burst on channel 5 (1562.5 Hz) with --dmx-levels switch
+// lights LEDs 13-15 of a pixels:3 strip in channel 5's colour (cyan); every other LED stays
+// dark, and the run ends dark. The test runs itself again inside `unshare --net`.
+TEST(E131Wire, AStripBehindAnSacnReceiverShowsTheChannelColour) {
+    if (!OlaDaemon::installed()) {
+        GTEST_SKIP() << OlaDaemon::kNotInstalled;
+    }
+    if (std::getenv(kInNamespace) == nullptr) {
+        if (::geteuid() != 0) {
+            GTEST_SKIP() << "a private network namespace (unshare --net) needs root";
+        }
+        const std::string self = link("/proc/self/exe");
+        const auto [status, output] = shell("unshare --net env " + std::string(kInNamespace) +
+                                            "=1 " + self + " --gtest_filter=E131Wire.*");
+        if (output.rfind("unshare:", 0) == 0) {
+            GTEST_SKIP() << "cannot make a private network namespace: " << output;
+        }
+        if (output.find("[  SKIPPED ]") != std::string::npos) {
+            GTEST_SKIP() << "inside the private network namespace:\n" << output;
+        }
+        EXPECT_EQ(status, 0) << output;
+        return;
+    }
+    // Never touch the interfaces of a namespace that is not this test's own.
+    if (link("/proc/self/ns/net") == link("/proc/1/ns/net")) {
+        GTEST_SKIP() << "not in a private network namespace; no interface is made";
+    }
+    if (const auto [status, output] = shell(kVethSetup); status != 0) {
+        GTEST_SKIP() << "cannot make the veth pair 192.0.2.1 - 192.0.2.2: " << output;
+    }
+    const auto e131 = [](const char* ip, const char* port) {
+        return OlaDaemon::ConfigFiles{
+            {"ola-dummy.conf", "enabled = false\n"},
+            {"ola-e131.conf", "enabled = true\nip = " + std::string(ip) + "\n"},
+            {"ola-port.conf", port}};
+    };
+    OlaDaemon sender(e131("192.0.2.1", "11-1-O-0 = 1\n"));
+    OlaDaemon receiver(e131("192.0.2.2", "11-1-I-0 = 1\n"));
+    const int sendPort = OlaDaemon::freePort();
+    const int receivePort = OlaDaemon::freePort();
+    ASSERT_TRUE(sender.start(sendPort)) << sender.log();
+    ASSERT_TRUE(receiver.start(receivePort)) << receiver.log();
+
+    test::TempFolder folder;
+    const std::string recording = folder.path("burst.u8");
+    test::writeBytes(recording,
+                     test::silenceU8(0.3) + test::toneU8(1562.5, 3, 20) + test::silenceU8(0.3));
+    auto cli =
+        std::async(std::launch::async, test::runCli,
+                   std::vector<std::string>{
+                       "run", "--input", recording, "--device", "ola:1:1:pixels:3", "--dmx-levels",
+                       "switch", "--effects", "off", "--ola-port", std::to_string(sendPort)},
+                   folder.root());
+    Slots lit(72, 0);  // 8 channels x 3 LEDs x RGB
+    for (int slot = 36; slot < 45; slot += 3) {
+        lit[static_cast<std::size_t>(slot) + 1] = lit[static_cast<std::size_t>(slot) + 2] = 255;
+    }
+    EXPECT_EQ(receiver.awaitSlots(OlaDaemon::kUniverse, 1, lit, 3000), lit)
+        << sender.log() << receiver.log();
+    const test::CliResult result = cli.get();
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(receiver.awaitSlots(OlaDaemon::kUniverse, 1, Slots(72, 0), 2000), Slots(72, 0));
 }
 
 }  // namespace

@@ -14,7 +14,7 @@
 #include "engine/Engine.h"
 #include "engine/LightDeviceFactory.h"
 #include "launch/LaunchOptions.h"
-#include "lights/DelayedLightDevice.h"
+#include "lights/DelayedLights.h"
 #include "lights/OutputWatch.h"
 #include "lights/SimulatedBoard.h"
 #include "support/FakeLightDevice.h"
@@ -46,47 +46,42 @@ struct RecordingOutput final : LightOutput {
     bool isConnected = true;
 };
 
-// An engine driving the board alone (delayMs < 0), behind the output layer with one recording
+// An engine driving the board alone (delayMs < 0), in the output list with one recording
 // output (0), or behind the light delay too (> 0), on a virtual clock.
 struct Rig {
     explicit Rig(int delayMs) {
-        auto owned = std::make_unique<FakeLightDevice>();
-        board = owned.get();
-        LightDevice* device = board;
+        LightSink* sink = board.get();
         if (delayMs >= 0) {
             Outputs others;
             others.push_back(std::make_unique<RecordingOutput>("OLA 1"));
             seen = static_cast<RecordingOutput*>(others[0].get());
-            layer = std::make_unique<LightOutputs>(std::move(owned), true, std::move(others));
-            device = layer.get();
+            list = std::make_unique<LightOutputs>(*board, true, std::move(others));
+            sink = list.get();
         }
         if (delayMs > 0) {
-            delayed = std::make_unique<DelayedLightDevice>(*layer, timers, delayMs);
-            device = delayed.get();
-            board->calls.clear();  // the probe that gives the first answer
+            delayed = std::make_unique<DelayedLights>(*list, timers, delayMs);
+            sink = delayed.get();
         }
-        alone = std::move(owned);  // still here when no layer took it
         applyStartupDefaults(state);
         state.EffectIntervalMs = 200;
-        engine = std::make_unique<Engine>(state, view, *device, input, timers);
+        engine = std::make_unique<Engine>(state, view, *sink, input, timers);
     }
     test::VirtualTimerPort timers;
     SharedState state;
     test::RecordingView view;
     test::FakeSoundInput input;
-    std::unique_ptr<FakeLightDevice> alone;
-    std::unique_ptr<LightOutputs> layer;
-    std::unique_ptr<DelayedLightDevice> delayed;
-    FakeLightDevice* board = nullptr;
+    std::unique_ptr<FakeLightDevice> board = std::make_unique<FakeLightDevice>();
+    std::unique_ptr<LightOutputs> list;
+    std::unique_ptr<DelayedLights> delayed;
     RecordingOutput* seen = nullptr;
     std::unique_ptr<Engine> engine;
 };
 
-// The board behind the layer sees the calls it sees alone at the same moments; behind the
-// delay, each exactly the delay later, and the outputs' frames and start/stop too. The outputs
-// see the set-up write, each buffer's pattern and levels as one frame (also when the pattern
+// The board in the list sees the calls it sees alone at the same moments; behind the delay,
+// each exactly the delay later, and the other outputs' frames and start/stop too. The others
+// see the prepare frame, each buffer's pattern and levels as one frame (also when the pattern
 // changes, so no frame mixes new levels with the old pattern), automaton steps with full
-// levels held while the steps run.
+// levels held while the steps run, as the board holds them.
 TEST(LightOutputs, TheBoardSeesWhatItSeesAloneAndTheDelayPlaysEverythingLater) {
     constexpr ChannelLevels kFull = {255, 255, 255, 255, 255, 255, 255, 255};
     for (const int delay : {8, 250, 1000}) {
@@ -101,7 +96,7 @@ TEST(LightOutputs, TheBoardSeesWhatItSeesAloneAndTheDelayPlaysEverythingLater) {
                 EXPECT_EQ(frames[4399] - frames[3999], 2u) << "two steps, no buffer's levels";
                 const auto step =
                     static_cast<std::uint8_t>(now.engine->automaton().effectPattern());
-                EXPECT_EQ(now.seen->frames.back(), (LightFrame{step, kFull}));
+                EXPECT_EQ(now.seen->frames.back(), (LightFrame{step, kFull, FrameKind::kStep}));
                 for (Rig* r : {&alone, &now, &late}) {
                     r->engine->stop();
                     EXPECT_TRUE(r->engine->start());
@@ -117,8 +112,9 @@ TEST(LightOutputs, TheBoardSeesWhatItSeesAloneAndTheDelayPlaysEverythingLater) {
             EXPECT_EQ(late.seen->frames.size(), ms < delay ? 0 : frames[ms - delay]);
             const BufferPipeline& chain = now.engine->pipeline();
             if (!now.engine->timer3().enabled() && ms % 50 == 49) {
-                EXPECT_EQ(now.seen->frames.back(),
-                          (LightFrame{chain.lightPattern(), chain.channelShown()}));
+                const LightFrame& last = now.seen->frames.back();
+                EXPECT_EQ(std::pair(last.pattern, last.levels),
+                          std::pair(chain.lightPattern(), chain.channelShown()));
             }
             const bool music = ms < 300 || ms >= 4400;
             for (Rig* r : {&alone, &now, &late}) {
@@ -127,7 +123,7 @@ TEST(LightOutputs, TheBoardSeesWhatItSeesAloneAndTheDelayPlaysEverythingLater) {
                 r->timers.advance(1);
             }
         }
-        EXPECT_EQ(frames[299], 6u);  // the set-up, then the frames of five buffers
+        EXPECT_EQ(frames[299], 6u);  // the prepare frame, then the frames of five buffers
         EXPECT_GE(frames[4799] - frames[4400], 7u);
         for (Rig* r : {&alone, &now, &late}) {
             r->engine->stop();
@@ -143,21 +139,21 @@ TEST(LightOutputs, TheBoardSeesWhatItSeesAloneAndTheDelayPlaysEverythingLater) {
     }
 }
 
-// Delayed calls answer the board's last answer; a full queue performs its oldest call at once
-// rather than lose one; calls still waiting at the end are performed in order.
-TEST(DelayedLightDevice, AFullQueuePerformsItsOldestAndTheEndFlushes) {
+// Delayed frames answer the board's last answer (none before the first); a full queue hands
+// over its oldest at once rather than lose one; entries still waiting at the end are handed
+// over in order.
+TEST(DelayedLights, AFullQueueHandsOverItsOldestAndTheEndFlushes) {
     FakeLightDevice board;
-    board.connected = false;
     test::VirtualTimerPort timers;
-    constexpr int kCalls = static_cast<int>(DelayedLightDevice::kCapacity) + 3;
+    constexpr int kCalls = static_cast<int>(DelayedLights::kCapacity) + 3;
     std::vector<PortBytes> expected;
     {
-        DelayedLightDevice delayed(board, timers, 1000);
-        board.connected = true;
+        DelayedLights delayed(board, timers, 1000);
         for (int i = 0; i < kCalls; ++i) {
-            expected.push_back(portBytesForPattern(static_cast<std::uint8_t>(i)));
-            EXPECT_EQ(writePattern(delayed, static_cast<std::uint8_t>(i)),
-                      i < kCalls - 3 ? kNotConnected : 0);
+            const auto pattern = static_cast<std::uint8_t>(i);
+            expected.push_back(portBytesForPattern(pattern));
+            EXPECT_EQ(delayed.show({pattern, {}, FrameKind::kStep}),
+                      i < kCalls - 3 ? std::nullopt : std::optional(true));
             timers.advance(1);
         }
         EXPECT_EQ(board.outWrites(),
@@ -167,33 +163,44 @@ TEST(DelayedLightDevice, AFullQueuePerformsItsOldestAndTheEndFlushes) {
 }
 
 // The watch reports each output that is not connected at its first look, a second after the
-// start, and then every change; the status line names each output.
-TEST(OutputWatch, ReportsChangesOnceASecondAndTheStatusLineNamesEachOutput) {
-    Outputs others;
-    others.push_back(std::make_unique<RecordingOutput>("OLA 1"));
-    others.push_back(std::make_unique<RecordingOutput>("GPIO gpiochip0"));
-    auto& ola = static_cast<RecordingOutput&>(*others[0]);
-    auto& gpio = static_cast<RecordingOutput&>(*others[1]);
-    ola.isConnected = false;
-    const LightOutputs outputs(std::make_unique<FakeLightDevice>(), true, std::move(others));
-    test::VirtualTimerPort timers;
-    Log heard;
-    const OutputWatch watch(outputs, timers, [&](const LightOutput& output, bool connected) {
-        heard.push_back(std::to_string(timers.nowMs()) + " " + output.name() +
-                        (connected ? " on" : " off"));
-    });
-    timers.advance(999);
-    EXPECT_TRUE(heard.empty());
-    timers.advance(1);
-    EXPECT_EQ(outputStatusLine(outputs, true), "USB: да · OLA 1: нет · GPIO gpiochip0: да");
-    ola.isConnected = true;
-    timers.advance(1000);
-    gpio.isConnected = false;
-    timers.advance(3000);
-    EXPECT_EQ(heard, (Log{"1000 OLA 1 off", "2000 OLA 1 on", "3000 GPIO gpiochip0 off"}));
-    const LightOutputs boardOnly(std::make_unique<FakeLightDevice>(), true, {});
-    EXPECT_EQ(outputStatusLine(boardOnly, true), kStatusConnected);
-    EXPECT_EQ(outputStatusLine(boardOnly, false), kStatusNotConnected);
+// start, and then every change: the board (its last answer) like the others, the absent
+// stand-in never.
+TEST(OutputWatch, ReportsChangesOnceASecondTheBoardLikeTheOthers) {
+    for (const bool boardListed : {true, false}) {
+        SCOPED_TRACE(boardListed);
+        FakeLightDevice board;
+        board.connected = false;
+        Outputs others;
+        others.push_back(std::make_unique<RecordingOutput>("OLA 1"));
+        others.push_back(std::make_unique<RecordingOutput>("GPIO gpiochip0"));
+        auto& ola = static_cast<RecordingOutput&>(*others[0]);
+        auto& gpio = static_cast<RecordingOutput&>(*others[1]);
+        ola.isConnected = false;
+        LightOutputs outputs(board, boardListed, std::move(others));
+        test::VirtualTimerPort timers;
+        Log heard;
+        const OutputWatch watch(outputs, timers, [&](const LightOutput& output, bool connected) {
+            heard.push_back(std::to_string(timers.nowMs()) + " " + output.name() +
+                            (connected ? " on" : " off"));
+        });
+        EXPECT_EQ(outputs.show({0, {}, FrameKind::kPrepare}), false);
+        timers.advance(999);
+        EXPECT_TRUE(heard.empty());
+        timers.advance(1);
+        ola.isConnected = true;
+        board.connected = true;
+        timers.advance(500);
+        EXPECT_EQ(outputs.show({1, {}, FrameKind::kStep}), true);  // the board answers anew
+        timers.advance(500);
+        gpio.isConnected = false;
+        timers.advance(3000);
+        Log expected = {"1000 OLA 1 off", "2000 OLA 1 on", "3000 GPIO gpiochip0 off"};
+        if (boardListed) {
+            expected.insert(expected.begin() + 1, "2000 USB on");
+            expected.insert(expected.begin(), "1000 USB off");
+        }
+        EXPECT_EQ(heard, expected);
+    }
 }
 
 std::unique_ptr<LightDevice> make(const char* kind, std::FILE* log = nullptr,
@@ -228,7 +235,7 @@ TEST(LightDeviceFactory, TheUsbBoardAndNoBoardReadAsNotConnectedHere) {
     test::VirtualTimerPort timers;
     const LightSetup setup =
         createLightSetup(resolveOutputChoices({}, parsed.value()), options, timers);
-    EXPECT_TRUE(probeDevice(setup.device()));
+    EXPECT_EQ(setup.sink().show({0, {}, FrameKind::kPrepare}), true);
     ASSERT_NE(bus, nullptr);
     EXPECT_EQ(std::pair(bus->lastVendorId, bus->lastProductId),
               std::pair(std::uint16_t{0x16C0}, std::uint16_t{0x05DC}));

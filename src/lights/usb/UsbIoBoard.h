@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "core/LightDevice.h"
+#include "lights/usb/LightDevice.h"
 #include "lights/usb/UsbTransport.h"
 
 namespace kalindor {

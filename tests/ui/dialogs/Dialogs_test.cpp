@@ -285,5 +285,26 @@ TEST(OutputSettingsTest, UnreadableValuesLoadAsThatKeysDefault) {
     }
 }
 
+// A status line that names every watched output, the board (as the window last heard it) first
+// unless no board was chosen; the board's own texts while it is the only output.
+TEST(OutputSettingsTest, StatusLineNamesEachOutput) {
+    struct Named final : LightOutput {
+        std::string name() const override { return "OLA 1"; }
+        void show(const LightFrame&) override {}
+        void setRunning(bool) override {}
+        bool connected() const override { return false; }
+    };
+    kalindor::test::FakeLightDevice board;
+    for (const bool listed : {true, false}) {
+        std::vector<std::unique_ptr<LightOutput>> others;
+        others.push_back(std::make_unique<Named>());
+        const LightOutputs outputs(board, listed, std::move(others));
+        EXPECT_EQ(outputStatusLine(outputs, true), listed ? "USB: да · OLA 1: нет" : "OLA 1: нет");
+    }
+    const LightOutputs boardOnly(board, true, {});
+    EXPECT_EQ(outputStatusLine(boardOnly, true), kStatusConnected);
+    EXPECT_EQ(outputStatusLine(boardOnly, false), kStatusNotConnected);
+}
+
 }  // namespace
 }  // namespace kalindor::ui::test

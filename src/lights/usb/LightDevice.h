@@ -3,16 +3,14 @@
 
 #include <cstdint>
 
-#include "core/LightOutput.h"
-
 namespace kalindor {
 
-// Result of a device call that means "the device is not connected".
+// Result of a board call that means "the board is not connected".
 inline constexpr std::int32_t kNotConnected = 1;
 
-// The light-output device: the three operations of the board's library. Backends: the USB
-// board, a simulated board (always connected) and an absent one (never connected). All calls
-// come from the main thread; none may block for long (a transfer gives up within 500 ms).
+// The USB I/O board's three library calls. Backends: the USB board, a simulated board (always
+// connected) and an absent one (never connected). Only BoardOutput calls them, from the main
+// thread; none may block for long (a transfer gives up within 500 ms).
 class LightDevice {
   public:
     virtual ~LightDevice() = default;
@@ -27,17 +25,6 @@ class LightDevice {
     // Output port values. Returns kNotConnected when the device is not connected.
     virtual std::int32_t DoSetOutDataPorts(std::uint8_t first, std::uint8_t second,
                                            std::uint8_t third, std::uint8_t usedPorts) = 0;
-
-    // The light state for the outputs besides the board (the output layer overrides these; a
-    // board keeps the defaults). An automaton step's pattern, whose lit channels are full on:
-    // written to the ports like any pattern, with the same answer.
-    virtual std::int32_t writeStepPattern(std::uint8_t pattern);
-    // A buffer's light state: its pattern and level bars' values (0..255), once per buffer,
-    // before the pattern write that follows when the pattern differs from the previous
-    // buffer's (0 before the first), so that the outputs get the whole state at once.
-    virtual void showFrame(const LightFrame&) {}
-    // Capture started (true) or stopped (false).
-    virtual void setRunning(bool) {}
 };
 
 // The four bytes one light pattern is written as.
@@ -49,9 +36,9 @@ struct PortBytes {
     friend bool operator==(const PortBytes&, const PortBytes&) = default;
 };
 
-// The one split of a light pattern into port bytes, used by the level chain and the automaton.
-// Channels 0..5 go to the low six bits of the second port; channels 6 and 7 go to bits 2 and 3
-// of the first port (the board's firmware lets only PB2..PB5 be driven there).
+// The one split of a light pattern into port bytes. Channels 0..5 go to the low six bits of the
+// second port; channels 6 and 7 go to bits 2 and 3 of the first port (the board's firmware lets
+// only PB2..PB5 be driven there).
 constexpr PortBytes portBytesForPattern(std::uint8_t pattern) {
     return PortBytes{static_cast<std::uint8_t>((pattern >> 6) << 2),
                      static_cast<std::uint8_t>(pattern & 63), 0, 3};
@@ -61,15 +48,6 @@ constexpr PortBytes portBytesForPattern(std::uint8_t pattern) {
 inline std::int32_t writePattern(LightDevice& device, std::uint8_t pattern) {
     const PortBytes ports = portBytesForPattern(pattern);
     return device.DoSetOutDataPorts(ports.first, ports.second, ports.third, ports.usedPorts);
-}
-
-inline std::int32_t LightDevice::writeStepPattern(std::uint8_t pattern) {
-    return writePattern(*this, pattern);
-}
-
-// The pattern that portBytesForPattern split into `ports`.
-constexpr std::uint8_t patternForPortBytes(const PortBytes& ports) {
-    return static_cast<std::uint8_t>((((ports.first >> 2) & 3) << 6) | (ports.second & 63));
 }
 
 // Probes the device; true when connected.
