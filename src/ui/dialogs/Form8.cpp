@@ -150,7 +150,7 @@ void Form8::refresh() {
             }
         }
         if (!file_.isEmpty()) {
-            addEntry(lstInputs, QStringLiteral("Файл: ") + file_, file_);
+            addEntry(lstInputs, QStringLiteral("Файл: ") + QFileInfo(file_).fileName(), file_);
         }
     }
     if (!previous.isEmpty()) {
