@@ -6,7 +6,9 @@
 #   scripts/bench-gui.sh [BUILD_DIR] [SECONDS] [AUDIO_FILE]
 # Targets: CPU <= 2% of one core, RSS <= 80 MB.
 # KALINDOR_BENCH_SUFFIX=starth runs the same with the window hidden (the cost without drawing);
-# KALINDOR_BENCH_ARGS adds arguments for the window (e.g. "-style windows").
+# KALINDOR_BENCH_ARGS adds arguments for the window (e.g. "-style windows"); KALINDOR_INPUT
+# listens elsewhere instead of AUDIO_FILE: an --input value (monitor, app:NAME, a source), or
+# "saved" for the input kept by the window's "Вход звука…".
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,7 +20,12 @@ cli="$build/src/cli/kalindor-cli"
 for program in "$window" "$cli"; do
     [ -x "$program" ] || { echo "bench-gui: $program is not built" >&2; exit 1; }
 done
-[ -r "$audio" ] || { echo "bench-gui: cannot read $audio" >&2; exit 1; }
+input_args=(--input "${KALINDOR_INPUT:-$audio}")
+if [ "${KALINDOR_INPUT:-}" = saved ]; then
+    input_args=()
+elif [ -z "${KALINDOR_INPUT:-}" ]; then
+    [ -r "$audio" ] || { echo "bench-gui: cannot read $audio" >&2; exit 1; }
+fi
 
 work=$(mktemp -d)
 xvfb_pid=""
@@ -43,7 +50,7 @@ Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 sleep 1
 
-DISPLAY=$display "$window" ${KALINDOR_BENCH_ARGS:-} --input "$audio" --device sim "$work/fast.lcf" ${KALINDOR_BENCH_SUFFIX:-start} \
+DISPLAY=$display "$window" ${KALINDOR_BENCH_ARGS:-} "${input_args[@]}" --device sim "$work/fast.lcf" ${KALINDOR_BENCH_SUFFIX:-start} \
     >/dev/null 2>&1 &
 app_pid=$!
 sleep 3  # start-up and the first buffers are not measured

@@ -4,7 +4,10 @@
 # playing through the file input into the simulated board, the pictures taken by the window's
 # own screenshot run (KALINDOR_SCREENSHOTS).
 #   scripts/screenshots.sh OUTDIR [BUILD_DIR]
-# Builds BUILD_DIR (default build) first when it holds no window program. On another release:
+# Builds BUILD_DIR (default build) first when it holds no window program. KALINDOR_INPUT listens
+# elsewhere instead of the music file: an --input value (monitor, app:NAME, a source), or
+# "saved" for the input kept by "Вход звука…" (the user's settings are then read). On another
+# release:
 #   KALINDOR_ROOT_OUT=shots scripts/check-distro.sh trixie 'scripts/screenshots.sh /out'
 set -euo pipefail
 
@@ -40,8 +43,14 @@ xvfb_pid=$!
 sleep 1
 
 "$build/src/cli/kalindor-cli" preset defaults "$work/start.lcf"
-DISPLAY=$display KALINDOR_SCREENSHOTS="$out" XDG_CONFIG_HOME="$work" \
-    "$build/src/app/kalindor" --input "$audio" --device sim "$work/start.lcf" start >/dev/null
+input_args=(--input "${KALINDOR_INPUT:-$audio}")
+config=$work
+if [ "${KALINDOR_INPUT:-}" = saved ]; then
+    input_args=()
+    config=${XDG_CONFIG_HOME:-$HOME/.config}
+fi
+DISPLAY=$display KALINDOR_SCREENSHOTS="$out" XDG_CONFIG_HOME="$config" \
+    "$build/src/app/kalindor" "${input_args[@]}" --device sim "$work/start.lcf" start >/dev/null
 release=$(. /etc/os-release && echo "$PRETTY_NAME")
 qt=$(dpkg-query -W -f='${Version}' qt6-base-dev 2>/dev/null || echo unknown)
 echo "screenshots: $(ls "$out" | wc -l) pictures in $out ($release, Qt $qt)"

@@ -13,6 +13,7 @@
 #include "ui/dialogs/Form5.h"
 #include "ui/dialogs/Form6.h"
 #include "ui/dialogs/Form7.h"
+#include "ui/dialogs/Form8.h"
 
 namespace kalindor::app {
 
@@ -89,6 +90,13 @@ Expected<void, QString> saveScreenshots(ui::Form1& window, ShowingDialogs& dialo
         return saved;
     }
     window.form7()->reject();
+
+    window.mnuInput->trigger();
+    settle();
+    if (auto saved = save(window.form8()->grab(), folder, QStringLiteral("Form8.png")); !saved) {
+        return saved;
+    }
+    window.form8()->reject();
 
     window.mnuAbout->trigger();
     settle();

@@ -21,6 +21,7 @@
 #include "ui/OutputSettings.h"
 #include "ui/QtTimerPort.h"
 #include "ui/QtUserDialogs.h"
+#include "ui/dialogs/Form8.h"
 
 namespace {
 
@@ -127,11 +128,14 @@ int main(int argc, char** argv) {
     for (const std::string& failure : lights.failures) {
         lightOptions.onProblem("Невозможно открыть выход света: " + failure);
     }
-    const std::unique_ptr<kalindor::SoundInput> input =
-        kalindor::createSoundInput(options.input, true);
+    // The input chosen in "Вход звука…"; --input replaces it for this run.
+    kalindor::ChoosableSoundInput input(
+        options.inputGiven ? options.input : kalindor::ui::loadInputChoice(settings).toStdString(),
+        true);
 
-    window = std::make_unique<kalindor::ui::Form1>(state, *input, lights.sink(), timers, dialogs);
+    window = std::make_unique<kalindor::ui::Form1>(state, input, lights.sink(), timers, dialogs);
     window->setOutputSettings(settings);
+    window->setInputSettings(settings, input);
     if (!lights.outputs->boardOnly()) {
         window->setStatusText([&lights](bool boardConnected) {
             return kalindor::ui::outputStatusLine(*lights.outputs, boardConnected);

@@ -74,6 +74,9 @@ Expected<void> PortAudioSoundInput::open() {
     if (device_ == "monitor") {
         return unexpected("no sound server answers; the monitor of an output needs one");
     }
+    if (device_.starts_with(kApplicationPrefix)) {
+        return unexpected("no sound server answers; capturing one program needs one");
+    }
     const PaError initError = initializeQuietly();
     if (initError != paNoError) {
         return unexpected(portAudioError(initError));

@@ -3,6 +3,8 @@
 
 #include <pulse/pulseaudio.h>
 
+#include <algorithm>
+#include <cctype>
 #include <tuple>
 #include <utility>
 
@@ -206,6 +208,93 @@ void onSourceInfo(pa_context*, const pa_source_info* info, int eol, void* userda
     pa_threaded_mainloop_signal(request->loop, 0);
 }
 
+// One program's playback stream (a sink input).
+struct PlaybackStream {
+    std::uint32_t index = PA_INVALID_INDEX;
+    std::uint32_t sink = PA_INVALID_INDEX;
+    std::string application;  // application.name
+    std::string binary;       // application.process.binary
+    std::string media;        // media.name, e.g. the page or song
+    bool playing = false;     // not corked
+};
+
+struct PlaybackListRequest {
+    pa_threaded_mainloop* loop;
+    std::vector<PlaybackStream> streams;
+};
+
+std::string property(const pa_proplist* properties, const char* key) {
+    const char* value = properties != nullptr ? pa_proplist_gets(properties, key) : nullptr;
+    return value != nullptr ? value : "";
+}
+
+void onSinkInputInfo(pa_context*, const pa_sink_input_info* info, int eol, void* userdata) {
+    auto* request = static_cast<PlaybackListRequest*>(userdata);
+    if (eol == 0 && info != nullptr) {
+        request->streams.push_back(
+            {info->index, info->sink, property(info->proplist, PA_PROP_APPLICATION_NAME),
+             property(info->proplist, PA_PROP_APPLICATION_PROCESS_BINARY),
+             property(info->proplist, PA_PROP_MEDIA_NAME), info->corked == 0});
+    }
+    pa_threaded_mainloop_signal(request->loop, 0);
+}
+
+// The name "app:NAME" lists a stream by: its application name, else its binary.
+std::string applicationName(const PlaybackStream& stream) {
+    return !stream.application.empty() ? stream.application : stream.binary;
+}
+
+bool sameName(std::string_view a, std::string_view b) {
+    return std::ranges::equal(
+        a, b, [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
+}
+
+struct SinkMonitorRequest {
+    pa_threaded_mainloop* loop;
+    std::string monitor;
+};
+
+void onSinkInfo(pa_context*, const pa_sink_info* info, int eol, void* userdata) {
+    auto* request = static_cast<SinkMonitorRequest*>(userdata);
+    if (eol == 0 && info != nullptr && info->monitor_source_name != nullptr) {
+        request->monitor = info->monitor_source_name;
+    }
+    pa_threaded_mainloop_signal(request->loop, 0);
+}
+
+Expected<std::vector<PlaybackStream>> listPlayback(Connection& connection) {
+    PlaybackListRequest request{connection.loop(), {}};
+    if (!connection.waitFor(pa_context_get_sink_input_info_list(connection.context(),
+                                                                &onSinkInputInfo, &request))) {
+        return unexpected("PulseAudio: the server did not list the programs playing");
+    }
+    return request.streams;
+}
+
+// Where to record the program `name`: the monitor of the sink its first playing stream plays
+// to, and that stream's index.
+Expected<std::pair<std::string, std::uint32_t>> findApplication(Connection& connection,
+                                                                std::string_view name) {
+    Expected<std::vector<PlaybackStream>> streams = listPlayback(connection);
+    if (!streams) {
+        return unexpected(std::move(streams).error());
+    }
+    const auto found = std::ranges::find_if(*streams, [&](const PlaybackStream& stream) {
+        return stream.playing &&
+               (sameName(stream.application, name) || sameName(stream.binary, name));
+    });
+    if (found == streams->end()) {
+        return unexpected("PulseAudio: no program named '" + std::string(name) + "' is playing");
+    }
+    SinkMonitorRequest request{connection.loop(), {}};
+    if (!connection.waitFor(pa_context_get_sink_info_by_index(connection.context(), found->sink,
+                                                              &onSinkInfo, &request)) ||
+        request.monitor.empty()) {
+        return unexpected("PulseAudio: the output of '" + std::string(name) + "' has no monitor");
+    }
+    return std::make_pair(request.monitor, found->index);
+}
+
 void signalStreamLoop(pa_stream*, void* loop) {
     pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
 }
@@ -236,6 +325,15 @@ Expected<void> PulseSoundInput::open() {
         }
         device = request.defaultSink + ".monitor";
     }
+    std::uint32_t monitoredStream = PA_INVALID_INDEX;
+    if (source_.starts_with(kApplicationPrefix)) {
+        Expected<std::pair<std::string, std::uint32_t>> application = findApplication(
+            connection, std::string_view(source_).substr(kApplicationPrefix.size()));
+        if (!application) {
+            return unexpected(std::move(application).error());
+        }
+        std::tie(device, monitoredStream) = *application;
+    }
 
     const pa_sample_spec format{PA_SAMPLE_U8, static_cast<std::uint32_t>(kSampleRate), 1};
     pa_stream* stream = pa_stream_new(connection.context(), "Kalindor capture", &format, nullptr);
@@ -243,6 +341,13 @@ Expected<void> PulseSoundInput::open() {
         return unexpected(pulseError(connection.context()));
     }
     pa_stream_set_state_callback(stream, &signalStreamLoop, connection.loop());
+    pa_stream_flags_t flags = PA_STREAM_ADJUST_LATENCY;
+    if (monitoredStream != PA_INVALID_INDEX) {
+        // Only that stream's sound, taken before it is mixed into its output; the recording
+        // follows the stream and ends with it (reported as a lost input).
+        pa_stream_set_monitor_stream(stream, monitoredStream);
+        flags = static_cast<pa_stream_flags_t>(flags | PA_STREAM_DONT_MOVE);
+    }
     pa_buffer_attr attributes{};
     attributes.maxlength = static_cast<std::uint32_t>(-1);
     attributes.tlength = static_cast<std::uint32_t>(-1);
@@ -253,7 +358,7 @@ Expected<void> PulseSoundInput::open() {
     failedError_.store(0);
     const char* deviceName = device == "default" ? nullptr : device.c_str();
     Expected<void> ready;
-    if (pa_stream_connect_record(stream, deviceName, &attributes, PA_STREAM_ADJUST_LATENCY) < 0) {
+    if (pa_stream_connect_record(stream, deviceName, &attributes, flags) < 0) {
         ready = unexpected(pulseError(connection.context()));
     } else {
         ready = connection.waitReady(stream);
@@ -359,6 +464,28 @@ Expected<std::vector<SoundSourceInfo>> PulseSoundInput::listSources() {
     if (!connection.waitFor(
             pa_context_get_source_info_list(connection.context(), &onSourceInfo, &request))) {
         return unexpected("PulseAudio: the server did not list its sources");
+    }
+    Expected<std::vector<PlaybackStream>> streams = listPlayback(connection);
+    if (!streams) {
+        return unexpected(std::move(streams).error());
+    }
+    for (const PlaybackStream& stream : *streams) {
+        const std::string name = applicationName(stream);
+        // A name listed once: "app:NAME" captures the first of its streams playing anyway.
+        const std::string choice = std::string(kApplicationPrefix) + name;
+        if (name.empty() || std::ranges::any_of(request.sources, [&](const SoundSourceInfo& s) {
+                return s.name == choice;
+            })) {
+            continue;
+        }
+        std::string description = name;
+        if (!stream.binary.empty() && stream.binary != name) {
+            description += " (" + stream.binary + ")";
+        }
+        if (!stream.media.empty()) {
+            description += ": " + stream.media;
+        }
+        request.sources.push_back({choice, description, false, true});
     }
     return request.sources;
 }

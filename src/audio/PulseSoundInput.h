@@ -20,7 +20,9 @@ namespace kalindor {
 class PulseSoundInput final : public SoundInput {
   public:
     // source: "default" (the server's default source), "monitor" (the monitor of the default
-    // output), or a source name.
+    // output), "app:NAME" (the playback stream of the program whose application name or binary
+    // is NAME, case ignored: the first one playing at open(), recorded alone through the
+    // server's single-stream monitor), or a source name.
     explicit PulseSoundInput(std::string source);
     ~PulseSoundInput() override;
     PulseSoundInput(const PulseSoundInput&) = delete;
@@ -38,7 +40,8 @@ class PulseSoundInput final : public SoundInput {
     // True when a server answers within a short time (PULSE_SERVER and the usual places are
     // tried; no server is spawned).
     static bool serverAnswers();
-    // The server's sources; the error says why none could be listed (no server answers).
+    // The server's sources, then the programs playing now (application entries, each named
+    // "app:NAME"); the error says why none could be listed (no server answers).
     static Expected<std::vector<SoundSourceInfo>> listSources();
 
   private:

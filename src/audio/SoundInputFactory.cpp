@@ -19,6 +19,9 @@ bool isSoundFileChoice(const std::string& choice) {
     if (::stat(choice.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
         return true;
     }
+    if (choice.starts_with(kApplicationPrefix)) {
+        return false;
+    }
     // A path that does not exist is still a path: the file backend reports it as missing
     // rather than the server as an unknown source.
     return choice.find('/') != std::string::npos || hasSoundFileExtension(choice);
@@ -32,6 +35,29 @@ std::unique_ptr<SoundInput> createSoundInput(const std::string& choice, bool loo
         return std::make_unique<PulseSoundInput>(choice);
     }
     return std::make_unique<PortAudioSoundInput>(choice);
+}
+
+ChoosableSoundInput::ChoosableSoundInput(std::string choice, bool loop)
+    : choice_(std::move(choice)), loop_(loop) {}
+
+ChoosableSoundInput::~ChoosableSoundInput() = default;
+
+void ChoosableSoundInput::choose(std::string choice) {
+    choice_ = std::move(choice);
+}
+
+Expected<void> ChoosableSoundInput::open() {
+    if (isOpen()) {
+        return {};
+    }
+    current_ = createSoundInput(choice_, loop_);
+    return current_->open();
+}
+
+void ChoosableSoundInput::close() {
+    if (current_) {
+        current_->close();
+    }
 }
 
 Expected<SoundSourceList> listSoundSources() {

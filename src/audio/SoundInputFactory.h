@@ -22,6 +22,43 @@ bool isSoundFileChoice(const std::string& choice);
 // loop applies to the file backend only. Creating touches no device; open() does.
 std::unique_ptr<SoundInput> createSoundInput(const std::string& choice, bool loop);
 
+// The input of the window: the backend of the current choice, made anew at every open(), so
+// that a choice made while capturing applies from the next start. Main thread only.
+class ChoosableSoundInput final : public SoundInput {
+  public:
+    ChoosableSoundInput(std::string choice, bool loop);
+    ~ChoosableSoundInput() override;
+    ChoosableSoundInput(const ChoosableSoundInput&) = delete;
+    ChoosableSoundInput& operator=(const ChoosableSoundInput&) = delete;
+
+    // An --input value; used from the next open().
+    void choose(std::string choice);
+    const std::string& choice() const { return choice_; }
+
+    Expected<void> open() override;
+    void close() override;
+    bool isOpen() const override { return current_ && current_->isOpen(); }
+    bool takeBuffer(std::uint8_t* out) override { return current_ && current_->takeBuffer(out); }
+    int msUntilBufferReady() const override {
+        return current_ ? current_->msUntilBufferReady() : 0;
+    }
+    std::int64_t msSinceLastData() const override {
+        return current_ ? current_->msSinceLastData() : 0;
+    }
+    bool ended() const override { return current_ && current_->ended(); }
+    std::string failureDetail() const override {
+        return current_ ? current_->failureDetail() : std::string();
+    }
+    std::uint64_t samplesCaptured() const override {
+        return current_ ? current_->samplesCaptured() : 0;
+    }
+
+  private:
+    std::string choice_;
+    bool loop_;
+    std::unique_ptr<SoundInput> current_;  // the backend of the last open()
+};
+
 // What `kalindor-cli inputs` lists.
 struct SoundSourceList {
     std::vector<SoundSourceInfo> sources;

@@ -14,7 +14,8 @@ constexpr const char* kInputsUsage =
     "\n"
     "Lists the sound sources 'run --input NAME' can capture, one per line:\n"
     "<name>\t<description>, with \"[monitor]\" after the sources that carry what an output\n"
-    "plays. The sources come from the PulseAudio server when one answers, else from PortAudio\n"
+    "plays, then the programs playing now as \"app:NAME\" with \"[program]\" (PulseAudio\n"
+    "only). The sources come from the PulseAudio server when one answers, else from PortAudio\n"
     "(ALSA). Besides these names, --input takes \"default\", \"monitor\" or an audio file.\n"
     "With no source at all, \"no sound sources found\" goes to stderr (exit status 0).\n";
 
@@ -45,7 +46,9 @@ int runInputs(std::span<const std::string> args) {
     errno = 0;
     for (const SoundSourceInfo& source : list->sources) {
         std::printf("%s\t%s%s\n", source.name.c_str(), source.description.c_str(),
-                    source.monitor ? " [monitor]" : "");
+                    source.monitor       ? " [monitor]"
+                    : source.application ? " [program]"
+                                         : "");
     }
     if (const std::optional<std::string> failure = outputFailure()) {
         std::fprintf(stderr, "kalindor-cli: inputs: %s\n", failure->c_str());

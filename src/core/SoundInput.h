@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/CaptureFormat.h"
@@ -12,10 +13,14 @@ namespace kalindor {
 
 // One capturable source as a sound server or audio system lists it.
 struct SoundSourceInfo {
-    std::string name;         // what --input takes
-    std::string description;  // for people
-    bool monitor = false;     // the monitor of an output (what the computer plays)
+    std::string name;          // what --input takes
+    std::string description;   // for people
+    bool monitor = false;      // the monitor of an output (what the computer plays)
+    bool application = false;  // one program's playback stream ("app:NAME")
 };
+
+// The prefix of an --input choice that names a playing program rather than a source.
+inline constexpr std::string_view kApplicationPrefix = "app:";
 
 // A sound source delivering unsigned 8-bit mono samples (128 = silence) at 32000 Hz.
 // A backend captures continuously on its own thread into a lock-free ring; the main thread

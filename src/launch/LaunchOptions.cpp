@@ -86,9 +86,10 @@ struct Parser {
         };
         if (name == "input") {
             if (value.empty()) {
-                return bad("default, monitor, a source name or a file");
+                return bad("default, monitor, app:NAME, a source name or a file");
             }
             options.input = std::string(value);
+            options.inputGiven = true;
         } else if (name == "device") {
             Expected<OutputChoice> device = parseOutputChoice(value);
             if (!device) {
@@ -243,9 +244,10 @@ Expected<LaunchOptions> parseLaunchOptions(std::span<const std::string> args,
 
 std::string launchOptionsHelp(LaunchProgram program) {
     std::string help =
-        "  --input default|monitor|NAME|FILE\n"
-        "        Sound source: the default input, the monitor of the default output, a source\n"
-        "        by name, or an audio file played as if captured (default: default).\n"
+        "  --input default|monitor|app:NAME|NAME|FILE\n"
+        "        Sound source: the default input, the monitor of the default output, one\n"
+        "        program playing (its application name or binary), a source by name, or an\n"
+        "        audio file played as if captured (default: default).\n"
         "  --device "
         "usb|sim|none|ola[:UNIVERSE[:FIRST_SLOT[:LAYOUT]]]|gpio:CHIP:L1,...,L8[:active-low]\n"
         "        Light output, may be given more than once: the USB board, a simulated board,\n"

@@ -23,7 +23,9 @@ enum class EffectsChoice { kOff, kFire, kWave, kRandom };
 
 struct LaunchOptions {
     // Common options.
-    std::string input = "default";  // --input: "default", "monitor", a source name or a file
+    // --input: "default", "monitor", "app:NAME", a source name or a file.
+    std::string input = "default";
+    bool inputGiven = false;  // --input was given (it then overrides the window's saved choice)
     // Light outputs. Each stays empty when its option is not given, so that the window's saved
     // choices can stand in for it (resolveOutputChoices).
     std::vector<OutputChoice> devices;         // --device, repeatable, in the order given

@@ -12,6 +12,7 @@
 #include <QSlider>
 #include <utility>
 
+#include "audio/SoundInputFactory.h"
 #include "core/ControlUpdates.h"
 #include "ui/OutputSettings.h"
 #include "ui/SongPreviewWindow.h"
@@ -20,6 +21,7 @@
 #include "ui/dialogs/Form5.h"
 #include "ui/dialogs/Form6.h"
 #include "ui/dialogs/Form7.h"
+#include "ui/dialogs/Form8.h"
 #include "ui/widgets/Controls.h"
 #include "ui/widgets/LevelBar.h"
 #include "ui/widgets/SpectrumView.h"
@@ -214,6 +216,40 @@ void Form1::showOutputsDialog() {
     form7_->activateWindow();
 }
 
+void Form1::setInputSettings(QSettings& settings, ChoosableSoundInput& input) {
+    inputSettings_ = &settings;
+    choosableInput_ = &input;
+    mnuInput->setEnabled(true);
+    showInputInUse();
+}
+
+void Form1::showInputDialog() {
+    if (form8_ == nullptr) {
+        form8_ = new Form8(
+            [this] {
+                return dialogs_.openFileName(form8_, QStringLiteral("Звуковые файлы (*.wav *.flac "
+                                                                    "*.ogg *.oga *.opus *.mp3 "
+                                                                    "*.aiff *.aif *.au *.u8 "
+                                                                    "*.raw);;Все файлы (*)"));
+            },
+            this);
+        connect(form8_, &Form8::chosen, this, [this](const QString& choice) {
+            saveInputChoice(*inputSettings_, choice);
+            choosableInput_->choose(choice.toStdString());
+            showInputInUse();
+        });
+    }
+    form8_->fill(QString::fromStdString(choosableInput_->choice()));
+    form8_->show();
+    form8_->raise();
+    form8_->activateWindow();
+}
+
+void Form1::showInputInUse() {
+    Command1->setToolTip(QStringLiteral("Вход звука: ") +
+                         describeInput(QString::fromStdString(choosableInput_->choice())));
+}
+
 void Form1::showSongPreview() {
     const bool first = songPreview_ == nullptr;
     if (first) {
@@ -250,6 +286,8 @@ void Form1::createMenus() {
         makeAction(mnuOptions, QStringLiteral("mnuARUSpeed"), QStringLiteral("Скорость АРУ"));
     mnuReset =
         makeAction(mnuOptions, QStringLiteral("mnuReset"), QStringLiteral("Сбросить установки"));
+    mnuInput = makeAction(mnuOptions, QStringLiteral("mnuInput"), QStringLiteral("Вход звука…"));
+    mnuInput->setEnabled(false);
     mnuOutputs =
         makeAction(mnuOptions, QStringLiteral("mnuOutputs"), QStringLiteral("Выход света…"));
     mnuOutputs->setEnabled(false);
@@ -292,6 +330,7 @@ void Form1::createMenus() {
     connect(mnuNoiseFilter, &QAction::triggered, this, [this] { showDialog(form4_); });
     connect(mnuARUSpeed, &QAction::triggered, this, [this] { showDialog(form5_); });
     connect(mnuReset, &QAction::triggered, this, [this] { commands_->resetCommand(); });
+    connect(mnuInput, &QAction::triggered, this, &Form1::showInputDialog);
     connect(mnuOutputs, &QAction::triggered, this, &Form1::showOutputsDialog);
     connect(mnuSongPreview, &QAction::triggered, this, &Form1::showSongPreview);
     connect(mnuAbout, &QAction::triggered, this, [this] { commands_->aboutCommand(); });

@@ -28,6 +28,10 @@ class QSettings;
 class QSlider;
 class QWidget;
 
+namespace kalindor {
+class ChoosableSoundInput;
+}
+
 namespace kalindor::ui {
 
 class Form2;
@@ -35,6 +39,7 @@ class Form4;
 class Form5;
 class Form6;
 class Form7;
+class Form8;
 class LevelBar;
 class SongPreviewWindow;
 class SpectrumView;
@@ -65,11 +70,16 @@ class Form1 final : public QMainWindow, public PipelineView, public WindowView {
     Form5* form5() const { return form5_; }
     Form6* form6() const { return form6_; }
     Form7* form7() const { return form7_; }
+    Form8* form8() const { return form8_; }
     SongPreviewWindow* songPreview() const { return songPreview_; }
 
     // Where "Выход света…" (mnuOutputs) loads and saves the output choices; the settings must
     // outlive the window. The item stays disabled until they are given.
     void setOutputSettings(QSettings& settings);
+    // Where "Вход звука…" (mnuInput) saves its choice, and the input (the one the window
+    // captures from) that takes it from the next start; both must outlive the window. The item
+    // stays disabled until they are given.
+    void setInputSettings(QSettings& settings, ChoosableSoundInput& input);
 
     // PipelineView.
     void clearGraph() override;
@@ -130,6 +140,7 @@ class Form1 final : public QMainWindow, public PipelineView, public WindowView {
     QAction* mnuNoiseFilter = nullptr;
     QAction* mnuARUSpeed = nullptr;
     QAction* mnuReset = nullptr;
+    QAction* mnuInput = nullptr;  // "Вход звука…"
     QAction* mnuOutputs = nullptr;
     QMenu* mnuAppereance = nullptr;
     QAction* mnuSongPreview = nullptr;  // "Просмотр песни…"
@@ -168,12 +179,18 @@ class Form1 final : public QMainWindow, public PipelineView, public WindowView {
     void showDialog(Dialog*& dialog, Extra&&... extra);
     // Shows Form7 filled from the saved choices; its OK saves them there.
     void showOutputsDialog();
+    // Shows Form8 on the input in use; its OK saves the choice and hands it to the input.
+    void showInputDialog();
+    // The Start/Stop button's tooltip names the input in use.
+    void showInputInUse();
     // Shows the song preview window (created on first use) and asks for a song when it has none.
     void showSongPreview();
 
     SharedState& state_;
     UserDialogs& dialogs_;
     QSettings* outputSettings_ = nullptr;
+    QSettings* inputSettings_ = nullptr;
+    ChoosableSoundInput* choosableInput_ = nullptr;
     // Declared before the engine, so it is destroyed after it: the engine's input-lost handler
     // calls it.
     std::unique_ptr<WindowCommands> commands_;
@@ -183,6 +200,7 @@ class Form1 final : public QMainWindow, public PipelineView, public WindowView {
     Form5* form5_ = nullptr;
     Form6* form6_ = nullptr;
     Form7* form7_ = nullptr;
+    Form8* form8_ = nullptr;
     SongPreviewWindow* songPreview_ = nullptr;
     std::function<std::string(bool)> statusText_;
     std::optional<bool> boardConnected_;  // the last board state shown

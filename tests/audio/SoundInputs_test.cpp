@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/PrivatePulse.h"
 #include "support/TestFiles.h"
 
 namespace kalindor {
@@ -25,15 +26,9 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::readBytes;
+using test::sh;
 
 const std::string kCli = KALINDOR_CLI_PATH;
-
-// Runs a shell command and returns its exit status. Whatever could hang runs under timeout(1),
-// so no test waits for ever or leaves a process behind for long, not even a crashed one.
-int sh(const std::string& command) {
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
 
 // Writes a 32000 Hz WAV of tones (frequency in Hz, 0 for silence; milliseconds), each with
 // 10 ms raised-cosine edges so that no click lights other channels.
@@ -65,36 +60,28 @@ std::vector<std::pair<std::int64_t, int>> readSimLog(const std::string& path) {
     return writes;
 }
 
-// A private PulseAudio server with one null sink (32000 Hz mono) as default output and its
-// monitor as default input; its socket and state live in the folder, and every client started
-// from here uses it. A silent low-latency stream keeps the sink rendering in real time (an
-// idle null sink renders about 2 s ahead, so its monitor would deliver nothing meanwhile); the
-// server exits 3 s after its last client. The burst lights channel 3 most of its second; a
-// dropout of the stream on a loaded machine is a click that may light a stray channel for a
-// moment, so the others only need to stay dark most of the time.
+// Milliseconds each channel was lit in a simulated board's log, until the last write or, when
+// given, until endMs.
+std::array<std::int64_t, 8> litMs(const std::vector<std::pair<std::int64_t, int>>& log,
+                                  std::int64_t endMs = -1) {
+    std::array<std::int64_t, 8> lit{};
+    for (std::size_t i = 0; i < log.size(); ++i) {
+        const std::int64_t until = i + 1 < log.size() ? log[i + 1].first : endMs;
+        for (int ch = 0; ch < 8 && until > log[i].first; ++ch) {
+            lit[ch] += ((log[i].second >> ch) & 1) * (until - log[i].first);
+        }
+    }
+    return lit;
+}
+
+// Live capture from the private server's sink monitor. The burst lights channel 3 most of its
+// second; a dropout of the stream on a loaded machine is a click that may light a stray channel
+// for a moment, so the others only need to stay dark most of the time.
 TEST(SoundInputs, LiveCaptureLightsTheToneUntilTheSourceIsLost) {
     const test::TempFolder folder;
     const std::string dir = folder.root().string() + "/";
-    std::ofstream(dir + "server.pa") << "load-module module-native-protocol-unix socket=" << dir
-                                     << "native auth-anonymous=1\nload-module module-null-sink "
-                                        "sink_name=kalindor_sink rate=32000 channels=1\n"
-                                        "set-default-sink kalindor_sink\n"
-                                        "set-default-source kalindor_sink.monitor\n";
-    // As root the server needs its own runtime path (it would otherwise insist on the system's).
-    for (const char* name : {"HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "PULSE_STATE_PATH"}) {
-        ::setenv(name, dir.c_str(), 1);
-    }
-    ::setenv("PULSE_RUNTIME_PATH", (dir + "runtime").c_str(), 1);
-    ::setenv("PULSE_SERVER", ("unix:" + dir + "native").c_str(), 1);
-    ::setenv("PULSE_COOKIE", (dir + "cookie").c_str(), 1);
-    sh("timeout 120 pulseaudio -n -F " + dir + "server.pa --daemonize=no --exit-idle-time=3 " +
-       "--log-target=stderr 2>" + dir + "server.log &");
-    for (int i = 0; i < 100 && sh("pactl info >/dev/null 2>&1") != 0; ++i) {
-        std::this_thread::sleep_for(100ms);
-    }
-    ASSERT_EQ(sh("pactl info >/dev/null"), 0) << readBytes(dir + "server.log");
-    sh("timeout 60 pacat --playback --latency-msec=20 -d kalindor_sink /dev/zero 2>/dev/null &");
-    std::this_thread::sleep_for(2500ms);
+    const test::PrivatePulse server(dir);
+    ASSERT_TRUE(server.started()) << server.log;
     EXPECT_EQ(sh(kCli + " inputs >" + dir + "out"), 0);
     EXPECT_TRUE(readBytes(dir + "out").starts_with("kalindor_sink.monitor\t"));  // no header
 
@@ -115,14 +102,9 @@ TEST(SoundInputs, LiveCaptureLightsTheToneUntilTheSourceIsLost) {
     EXPECT_EQ(sh("timeout 20 paplay -d kalindor_sink " + dir + "burst.wav"), 0);
     EXPECT_EQ(run.get(), 0) << "SIGINT must end the run cleanly: " << readBytes(dir + "err");
     const auto log = readSimLog(dir + "log");
-    std::array<std::int64_t, 8> litMs{};
-    for (std::size_t i = 0; i + 1 < log.size(); ++i) {
-        for (int ch = 0; ch < 8; ++ch) {
-            litMs[ch] += ((log[i].second >> ch) & 1) * (log[i + 1].first - log[i].first);
-        }
-    }
+    const auto lit = litMs(log);
     for (int ch = 0; ch < 8; ++ch) {
-        EXPECT_TRUE(ch == 3 ? litMs[ch] >= 700 : litMs[ch] <= 300) << ch << ": " << litMs[ch];
+        EXPECT_TRUE(ch == 3 ? lit[ch] >= 700 : lit[ch] <= 300) << ch << ": " << lit[ch];
     }
     // A loaded machine may delay ticks (they are never made up), but every tick either got
     // its own buffer or was skipped while one was outstanding, and no two buffers share a
@@ -145,7 +127,47 @@ TEST(SoundInputs, LiveCaptureLightsTheToneUntilTheSourceIsLost) {
     EXPECT_EQ(run.get(), 1);
     EXPECT_EQ(readBytes(dir + "err").rfind("kalindor-cli: run: the sound input was lost", 0), 0u)
         << readBytes(dir + "err");
-    sh("pactl exit");
+}
+
+// Two programs play at once into the same sink, one tone each (channel 3 and channel 5);
+// --input app:NAME hears only the one named (by application name or binary, case ignored),
+// while the sink's monitor hears both. A name nobody plays under is a clear error.
+TEST(SoundInputs, OneProgramIsCapturedAlone) {
+    const test::TempFolder folder;
+    const std::string dir = folder.root().string() + "/";
+    const test::PrivatePulse server(dir);
+    ASSERT_TRUE(server.started()) << server.log;
+    writeTones(dir + "a.wav", {{1001, 20000}});
+    writeTones(dir + "b.wav", {{2251, 20000}});
+    for (const char* player : {"a", "b"}) {
+        sh("timeout 20 paplay --client-name=Player_" + std::string(player) + " " + dir + player +
+           ".wav 2>/dev/null & echo $! >>" + dir + "players");
+    }
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(sh(kCli + " inputs >" + dir + "out"), 0);
+    EXPECT_NE(readBytes(dir + "out").find("app:Player_b\tPlayer_b (pacat): "), std::string::npos)
+        << readBytes(dir + "out");
+    const struct {
+        const char* input;
+        bool channel3, channel5;
+    } cases[] = {
+        {"app:player_A", true, false}, {"app:Player_b", false, true}, {"monitor", true, true}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(sh("timeout 10 " + kCli + " run --device sim --effects off --for 2 --input " +
+                     c.input + " >" + dir + "log 2>" + dir + "err"),
+                  0)
+            << readBytes(dir + "err");
+        const auto lit = litMs(readSimLog(dir + "log"), 2000);
+        EXPECT_EQ(lit[3] >= 1200, c.channel3) << c.input << ": " << lit[3];
+        EXPECT_EQ(lit[5] >= 1200, c.channel5) << c.input << ": " << lit[5];
+    }
+    EXPECT_EQ(sh("timeout 10 " + kCli + " run --device sim --input app:nobody >/dev/null 2>" + dir +
+                 "err"),
+              1);
+    EXPECT_EQ(readBytes(dir + "err"),
+              "kalindor-cli: run: cannot open the sound input 'app:nobody': PulseAudio: no program "
+              "named 'nobody' is playing\n");
+    sh("kill $(cat " + dir + "players) 2>/dev/null");
 }
 
 }  // namespace

@@ -30,25 +30,45 @@ SpectrumView::SpectrumView(QWidget* parent)
 }
 
 void SpectrumView::beginPicture() {
-    back_.fill(kBackground);
+    drawing_ = isVisible();
+    if (drawing_) {
+        back_.fill(kBackground);
+        backBits_ = reinterpret_cast<QRgb*>(back_.bits());
+        stride_ = back_.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
+    }
 }
 
 void SpectrumView::drawLine(float x1, float y1, float x2, float y2, Rgb colour) {
-    if (std::isnan(x1) || std::isnan(y1) || std::isnan(x2) || std::isnan(y2)) {
+    if (!drawing_ || std::isnan(x1) || std::isnan(y1) || std::isnan(x2) || std::isnan(y2)) {
         return;
     }
     // Ends beyond kFarPx are pulled in to keep the walk below short and free of overflow; the
     // pipeline's coordinates stay far inside that range.
+    // Halves away from zero, as std::lround, without its call (four per line); the sum is
+    // exact in double for every float.
     const auto toPixel = [](float coordinate) {
-        return static_cast<int>(std::lround(std::clamp(coordinate, -kFarPx, kFarPx)));
+        const double clamped = std::clamp(coordinate, -kFarPx, kFarPx);
+        return clamped >= 0 ? static_cast<int>(clamped + 0.5) : -static_cast<int>(0.5 - clamped);
     };
     int x = toPixel(x1);
     int y = toPixel(y1);
     const int endX = toPixel(x2);
     const int endY = toPixel(y2);
     const QRgb pixel = qRgb(colour.red, colour.green, colour.blue);
-    auto* const bits = reinterpret_cast<QRgb*>(back_.bits());
-    const qsizetype stride = back_.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
+    QRgb* const bits = backBits_;
+    const qsizetype stride = stride_;
+
+    // A vertical line (every marker, every histogram bar, many steep segments): one column run.
+    if (x == endX) {
+        if (x >= 0 && x < kWidthPx) {
+            const int low = std::max(0, std::min(y, endY));
+            const int high = std::min(kHeightPx - 1, std::max(y, endY));
+            for (int row = low; row <= high; ++row) {
+                bits[row * stride + x] = pixel;
+            }
+        }
+        return;
+    }
 
     // Bresenham's walk from (x, y) to the other end, both ends included.
     const int dx = std::abs(endX - x);
@@ -76,6 +96,10 @@ void SpectrumView::drawLine(float x1, float y1, float x2, float y2, Rgb colour) 
 }
 
 void SpectrumView::presentPicture() {
+    if (!drawing_) {
+        return;
+    }
+    drawing_ = false;
     std::swap(back_, shown_);
     ++presented_;
     // At once rather than through update(): the level bars and lamps changed by this buffer

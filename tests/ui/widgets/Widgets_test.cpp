@@ -41,9 +41,10 @@ TEST(LevelBar, TheFillRoundsToTheNearestRowAndIsPaintedFromTheBottom) {
 
 // Both ends are drawn; fractional ends round to the nearest pixel; a steep segment has one
 // pixel per row; a later line lies over an earlier one; lines are cut at the area's edges and
-// those with coordinates that are not numbers are left out.
+// those with coordinates that are not numbers are left out. A hidden view draws nothing.
 TEST(SpectrumView, LinesArePixelExactAndCutAtTheEdges) {
     SpectrumView view;
+    view.show();
     view.beginPicture();
     view.drawLine(10, 20, 30, 20, kRed);
     view.drawLine(100, 10, 103, 60, kRed);
@@ -73,6 +74,13 @@ TEST(SpectrumView, LinesArePixelExactAndCutAtTheEdges) {
     view.presentPicture();
     EXPECT_EQ(countPixels(view.shownImage(), kRed), SpectrumView::kWidthPx);
     EXPECT_EQ(countPixels(view.shownImage(), kCyan), SpectrumView::kHeightPx - 250);
+    EXPECT_EQ(view.picturesPresented(), 2);
+
+    view.hide();
+    view.beginPicture();
+    view.drawLine(0, 0, 272, 0, kCyan);
+    view.presentPicture();
+    EXPECT_EQ(countPixels(view.shownImage(), kRed), SpectrumView::kWidthPx);
     EXPECT_EQ(view.picturesPresented(), 2);
 }
 
