@@ -117,16 +117,19 @@ int main(int argc, char** argv) {
         kalindor::resolveOutputChoices(kalindor::ui::loadOutputChoices(settings), options);
     kalindor::LightSetupOptions lightOptions;
     // Reported from inside a device call, maybe in the middle of a buffer: the message box
-    // waits until that call has returned.
+    // waits until that call has returned, and opens over the window.
     lightOptions.onProblem = [&window, &dialogs](const std::string& problem) {
         QTimer::singleShot(0, [&window, &dialogs, text = QString::fromStdString(problem)] {
             dialogs.message(window.get(), text, QStringLiteral("КАЛИНДОР"),
                             kalindor::ui::UserDialogs::Icon::kCritical);
         });
     };
-    const kalindor::LightSetup lights = kalindor::createLightSetup(outputs, lightOptions, timers);
+    kalindor::LightSetup lights = kalindor::createLightSetup(outputs, lightOptions, timers);
     for (const std::string& failure : lights.failures) {
-        lightOptions.onProblem("Невозможно открыть выход света: " + failure);
+        QTimer::singleShot(0, [&window, &dialogs, failure] {
+            dialogs.message(window.get(), kalindor::ui::russianOutputError(failure),
+                            QStringLiteral("КАЛИНДОР"), kalindor::ui::UserDialogs::Icon::kCritical);
+        });
     }
     // The input chosen in "Вход звука…"; --input replaces it for this run.
     kalindor::ChoosableSoundInput input(
@@ -135,12 +138,22 @@ int main(int argc, char** argv) {
 
     window = std::make_unique<kalindor::ui::Form1>(state, input, lights.sink(), timers, dialogs);
     window->setOutputSettings(settings);
+    window->setOutputControl(
+        {.current = [&lights] { return lights.choices; },
+         .apply = [&lights, &lightOptions, &window](
+                      const kalindor::OutputChoices& next) -> kalindor::Expected<void, QString> {
+             if (auto applied = kalindor::applyLightChoices(lights, next, lightOptions); !applied) {
+                 return kalindor::unexpected(kalindor::ui::russianOutputError(applied.error()));
+             }
+             window->setDeviceStatus(lights.outputs->board().connected());
+             return {};
+         },
+         .overrides = kalindor::ui::commandLineOutputs(options)});
     window->setInputSettings(settings, input);
-    if (!lights.outputs->boardOnly()) {
-        window->setStatusText([&lights](bool boardConnected) {
-            return kalindor::ui::outputStatusLine(*lights.outputs, boardConnected);
-        });
-    }
+    // Set even for the board alone: OK in "Выход света…" can add outputs while the program runs.
+    window->setStatusText([&lights](bool boardConnected) {
+        return kalindor::ui::outputStatusLine(*lights.outputs, boardConnected);
+    });
     const kalindor::OutputWatch watch(*lights.outputs, timers, [&window](const auto&, bool) {
         if (window) {
             window->refreshDeviceStatus();

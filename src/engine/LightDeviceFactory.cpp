@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/LightDeviceFactory.h"
 
+#include <utility>
+
 #include "core/BuildFeatures.h"
 #include "lights/AbsentBoard.h"
 #include "lights/SimulatedBoard.h"
@@ -31,65 +33,150 @@ Expected<std::unique_ptr<LightDevice>> createLightDevice(const DeviceOptions& op
 }
 
 LightSink& LightSetup::sink() const {
-    return delayed ? static_cast<LightSink&>(*delayed) : *outputs;
+    return *delayed;
 }
 
-LightSetup createLightSetup(const OutputChoices& choices, const LightSetupOptions& options,
-                            TimerPort& timers) {
-    const OutputChoice::Kind boardChoice = boardKind(choices.devices);
+namespace {
+
+// The output of one OLA or GPIO choice; the error is one line naming the output.
+Expected<std::unique_ptr<LightOutput>> openOutput(const OutputChoice& choice,
+                                                  const OutputChoices& choices) {
+    if (choice.kind == OutputChoice::Kind::kOla) {
+#if KALINDOR_BUILT_WITH_OLA
+        return createOlaOutput({choice.universe, choice.firstSlot, choices.dmxLevels,
+                                choices.olaPort, choice.layout, choice.pixels, choices.colours});
+#else
+        (void)choices;
+        return unexpected("OLA " + std::to_string(choice.universe) +
+                          ": this program was built without " +
+                          std::string(unbuiltOutput(choice.kind)));
+#endif
+    }
+#if KALINDOR_BUILT_WITH_GPIO
+    auto gpio = openGpioOutput({choice.chip, choice.lines, choice.activeLow});
+    if (!gpio) {
+        return unexpected(gpio.error());
+    }
+    return std::unique_ptr<LightOutput>(std::move(*gpio));
+#else
+    return unexpected("GPIO " + choice.chip + ": this program was built without " +
+                      std::string(unbuiltOutput(choice.kind)));
+#endif
+}
+
+bool isBoard(const OutputChoice& choice) {
+    return choice.kind == OutputChoice::Kind::kUsb || choice.kind == OutputChoice::Kind::kSim ||
+           choice.kind == OutputChoice::Kind::kNone;
+}
+
+// Whether the output built from `a` of `as` would be built alike from `b` of `bs`.
+bool sameOutput(const OutputChoice& a, const OutputChoices& as, const OutputChoice& b,
+                const OutputChoices& bs) {
+    return a == b &&
+           (a.kind != OutputChoice::Kind::kOla ||
+            (as.olaPort == bs.olaPort && as.dmxLevels == bs.dmxLevels && as.colours == bs.colours));
+}
+
+std::unique_ptr<LightDevice> createBoard(const OutputChoices& choices,
+                                         const LightSetupOptions& options) {
     DeviceOptions board;
-    board.kind = formatOutputChoice(OutputChoice{.kind = boardChoice});
+    board.kind = formatOutputChoice(OutputChoice{.kind = boardKind(choices.devices)});
     board.vendorId = choices.usbVendorId;
     board.productId = choices.usbProductId;
     board.simLog = options.simLog;
     board.clockMs = options.clockMs;
     board.onProblem = options.onProblem;
     board.usbTransport = options.usbTransport;
+    // Every board kind is known to the board factory.
+    return std::move(*createLightDevice(board));
+}
 
+}  // namespace
+
+LightSetup createLightSetup(const OutputChoices& choices, const LightSetupOptions& options,
+                            TimerPort& timers) {
     LightSetup setup;
+    setup.choices = choices;
     std::vector<std::unique_ptr<LightOutput>> outputs;
     for (const OutputChoice& choice : choices.devices) {
-        switch (choice.kind) {
-            case OutputChoice::Kind::kOla:
-#if KALINDOR_BUILT_WITH_OLA
-                outputs.push_back(createOlaOutput({choice.universe, choice.firstSlot,
-                                                   choices.dmxLevels, choices.olaPort,
-                                                   choice.layout, choice.pixels, choices.colours}));
-#else
-                setup.failures.push_back("OLA " + std::to_string(choice.universe) +
-                                         ": this program was built without " +
-                                         std::string(unbuiltOutput(choice.kind)));
-#endif
-                break;
-            case OutputChoice::Kind::kGpio:
-#if KALINDOR_BUILT_WITH_GPIO
-                if (auto gpio = openGpioOutput({choice.chip, choice.lines, choice.activeLow});
-                    gpio) {
-                    outputs.push_back(std::move(*gpio));
-                } else {
-                    setup.failures.push_back(gpio.error());
-                }
-#else
-                setup.failures.push_back("GPIO " + choice.chip +
-                                         ": this program was built without " +
-                                         std::string(unbuiltOutput(choice.kind)));
-#endif
-                break;
-            case OutputChoice::Kind::kUsb:
-            case OutputChoice::Kind::kSim:
-            case OutputChoice::Kind::kNone:
-                break;
+        if (isBoard(choice)) {
+            continue;
+        }
+        if (auto output = openOutput(choice, choices)) {
+            outputs.push_back(std::move(*output));
+        } else {
+            setup.failures.push_back(output.error());
+            outputs.push_back(std::make_unique<FailedOutput>(outputName(choice)));
         }
     }
-    // Every board kind is known to the board factory.
-    setup.board = std::move(*createLightDevice(board));
+    setup.board = createBoard(choices, options);
     setup.outputs = std::make_unique<LightOutputs>(
-        *setup.board, boardChoice != OutputChoice::Kind::kNone, std::move(outputs));
-    if (choices.lightDelayMs > 0) {
-        setup.delayed =
-            std::make_unique<DelayedLights>(*setup.outputs, timers, choices.lightDelayMs);
-    }
+        *setup.board, boardKind(choices.devices) != OutputChoice::Kind::kNone, std::move(outputs));
+    setup.delayed = std::make_unique<DelayedLights>(*setup.outputs, timers, choices.lightDelayMs);
     return setup;
+}
+
+Expected<void> applyLightChoices(LightSetup& setup, const OutputChoices& next,
+                                 const LightSetupOptions& options) {
+    // Every output is opened before any is closed: a failure changes nothing.
+    std::vector<LightOutputs::Next> outputs;
+    std::vector<const OutputChoice*> oldChoices;
+    for (const OutputChoice& choice : setup.choices.devices) {
+        if (!isBoard(choice)) {
+            oldChoices.push_back(&choice);
+        }
+    }
+    for (const OutputChoice& choice : next.devices) {
+        if (isBoard(choice)) {
+            continue;
+        }
+        const auto others = setup.outputs->others();
+        bool kept = false;
+        for (std::size_t i = 0; i < oldChoices.size() && i < others.size(); ++i) {
+            if (oldChoices[i] != nullptr &&
+                dynamic_cast<const FailedOutput*>(others[i].get()) == nullptr &&
+                sameOutput(*oldChoices[i], setup.choices, choice, next)) {
+                outputs.push_back({.kept = others[i].get(), .fresh = nullptr});
+                oldChoices[i] = nullptr;
+                kept = true;
+                break;
+            }
+        }
+        if (kept) {
+            continue;
+        }
+        auto opened = openOutput(choice, next);
+        if (!opened) {
+            return unexpected(opened.error());
+        }
+        outputs.push_back({.kept = nullptr, .fresh = std::move(*opened)});
+    }
+    const OutputChoice::Kind board = boardKind(next.devices);
+    std::unique_ptr<LightDevice> oldBoard;
+    if (board != boardKind(setup.choices.devices) ||
+        next.usbVendorId != setup.choices.usbVendorId ||
+        next.usbProductId != setup.choices.usbProductId) {
+        oldBoard = std::exchange(setup.board, createBoard(next, options));
+    }
+    setup.outputs->replace(*setup.board, board != OutputChoice::Kind::kNone, std::move(outputs));
+    setup.delayed->setDelay(next.lightDelayMs);
+    setup.choices = next;
+    setup.failures.clear();
+    return {};
+}
+
+std::string outputName(const OutputChoice& choice) {
+    switch (choice.kind) {
+        case OutputChoice::Kind::kOla:
+            return "OLA " + std::to_string(choice.universe);
+        case OutputChoice::Kind::kGpio:
+            return "GPIO " + choice.chip;
+        case OutputChoice::Kind::kUsb:
+        case OutputChoice::Kind::kSim:
+        case OutputChoice::Kind::kNone:
+            break;
+    }
+    return "USB";
 }
 
 }  // namespace kalindor

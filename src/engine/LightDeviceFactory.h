@@ -45,13 +45,16 @@ struct LightSetupOptions {
 };
 
 // The light outputs of a run: the board device, the list of outputs (the board first), and the
-// light delay in front of them when one is chosen. Destroy it after the engine that writes it;
-// the members go in reverse order, the delay handing over what still waits first.
+// light delay in front of them (which passes every call straight through at 0 ms). Destroy it
+// after the engine that writes it; the members go in reverse order, the delay handing over what
+// still waits first.
 struct LightSetup {
+    OutputChoices choices;                   // what the outputs were built from
     std::unique_ptr<LightDevice> board;      // never null
     std::unique_ptr<LightOutputs> outputs;   // never null
-    std::unique_ptr<DelayedLights> delayed;  // only with a light delay
-    // Outputs that could not be opened and were left out, one line each naming the output.
+    std::unique_ptr<DelayedLights> delayed;  // never null
+    // Outputs that could not be opened, one line each naming the output; each stays in the
+    // list as a FailedOutput, so the status line names it.
     std::vector<std::string> failures;
 
     // Where the engine hands its frames.
@@ -61,5 +64,16 @@ struct LightSetup {
 // Builds the outputs of `choices`; `timers` (which must outlive the setup) runs the delay.
 LightSetup createLightSetup(const OutputChoices& choices, const LightSetupOptions& options,
                             TimerPort& timers);
+
+// Makes `setup` run `next` at once, between two frames, whether capture runs or not (see
+// LightOutputs::replace): an output built alike from both keeps running untouched (the board
+// too, when its kind and USB id stay), the others are opened or closed, a failed one is tried
+// again, the delay takes the new value. Every new output is opened before anything changes;
+// when one cannot be, nothing changes and the error is that output's one line.
+Expected<void> applyLightChoices(LightSetup& setup, const OutputChoices& next,
+                                 const LightSetupOptions& options);
+
+// The name an output of `choice` goes by ("OLA 1", "GPIO gpiochip0", "USB").
+std::string outputName(const OutputChoice& choice);
 
 }  // namespace kalindor

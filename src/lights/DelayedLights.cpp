@@ -18,12 +18,27 @@ DelayedLights::~DelayedLights() {
 }
 
 std::optional<bool> DelayedLights::show(const LightFrame& frame) {
+    if (delayMs_ == 0 && count_ == 0) {
+        const std::optional<bool> answer = target_.show(frame);
+        if (answer) {
+            lastAnswer_ = answer;
+        }
+        return answer;
+    }
     push({frame, false, 0});
     return lastAnswer_;
 }
 
 void DelayedLights::setRunning(bool running) {
+    if (delayMs_ == 0 && count_ == 0) {
+        target_.setRunning(running);
+        return;
+    }
     push({std::nullopt, running, 0});
+}
+
+void DelayedLights::setDelay(int delayMs) {
+    delayMs_ = delayMs;
 }
 
 void DelayedLights::push(const Entry& entry) {
@@ -33,8 +48,12 @@ void DelayedLights::push(const Entry& entry) {
     Entry& slot = queue_[(head_ + count_) % kCapacity];
     slot = entry;
     slot.dueMs = timers_.nowMs() + delayMs_;
+    if (count_ > 0) {
+        // After a shorter delay was set, an entry waits for the ones queued before it.
+        slot.dueMs = std::max(slot.dueMs, queue_[(head_ + count_ - 1) % kCapacity].dueMs);
+    }
     if (count_++ == 0) {
-        timer_->setInterval(delayMs_);
+        timer_->setInterval(std::max(delayMs_, 1));
         timer_->setEnabled(true);
     }
 }

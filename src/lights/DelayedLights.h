@@ -19,14 +19,15 @@ namespace kalindor {
 //
 // A delayed frame cannot wait for the board's answer: show() answers the last answer the target
 // gave so far (std::nullopt before the first). Entries still waiting when this object is
-// destroyed are handed over at once, in order. Main thread only.
+// destroyed are handed over at once, in order. With a delay of 0 and nothing waiting, every call
+// goes straight through (and show() answers as the target does). Main thread only.
 class DelayedLights final : public LightSink {
   public:
     // Room for a second of the longest delay: one frame per 8 ms buffer, ten automaton steps,
     // and the entries of a Start or Stop.
     static constexpr std::size_t kCapacity = 512;
 
-    // `target` and `timers` must outlive this object; delayMs is 1..kMaxLightDelayMs.
+    // `target` and `timers` must outlive this object; delayMs is 0..kMaxLightDelayMs.
     DelayedLights(LightSink& target, TimerPort& timers, int delayMs);
     ~DelayedLights() override;
     DelayedLights(const DelayedLights&) = delete;
@@ -34,6 +35,9 @@ class DelayedLights final : public LightSink {
 
     std::optional<bool> show(const LightFrame& frame) override;
     void setRunning(bool running) override;
+    // The delay of the calls from now on (0..kMaxLightDelayMs). The entries waiting keep their
+    // time; a later one is never handed over before them, so nothing is lost or reordered.
+    void setDelay(int delayMs);
 
   private:
     struct Entry {

@@ -14,7 +14,8 @@ namespace kalindor {
 // Watches whether the watched outputs (the board when listed, and the others) reach their
 // lights: asks each once a second (on a timer, never per buffer) and reports every change. The
 // first look, a second after construction, reports each output that is not connected; later
-// looks report each output that dropped or came back. Main thread only.
+// looks report each output that dropped or came back. The list may change between looks
+// (LightOutputs::replace): a new output is looked at as at the first look. Main thread only.
 class OutputWatch {
   public:
     using Handler = std::function<void(const LightOutput& output, bool connected)>;
@@ -28,6 +29,7 @@ class OutputWatch {
 
     const LightOutputs& outputs_;
     Handler onChange_;
+    std::vector<const LightOutput*> seen_;  // the watched list at the last look
     std::vector<bool> connected_;
     std::unique_ptr<Timer> timer_;
 };

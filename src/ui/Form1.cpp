@@ -200,17 +200,24 @@ void Form1::setOutputSettings(QSettings& settings) {
     mnuOutputs->setEnabled(true);
 }
 
+void Form1::setOutputControl(OutputControl control) {
+    outputControl_ = std::move(control);
+}
+
 void Form1::showOutputsDialog() {
     if (form7_ == nullptr) {
         form7_ = new Form7(this);
         connect(form7_, &Form7::chosen, this, [this](const OutputChoices& choices) {
             saveOutputChoices(*outputSettings_, choices);
+            refreshDeviceStatus();
         });
         connect(form7_, &Form7::refused, this, [this](const QString& reason) {
             dialogs_.message(form7_, reason, form7_->windowTitle(), UserDialogs::Icon::kNone);
         });
     }
-    form7_->fill(loadOutputChoices(*outputSettings_));
+    form7_->setControl(outputControl_);
+    form7_->fill(outputControl_.current ? outputControl_.current()
+                                        : loadOutputChoices(*outputSettings_));
     form7_->show();
     form7_->raise();
     form7_->activateWindow();

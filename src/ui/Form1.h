@@ -17,6 +17,7 @@
 #include "engine/Engine.h"
 #include "ui/UserDialogs.h"
 #include "ui/WindowCommands.h"
+#include "ui/dialogs/Form7.h"
 
 class QAction;
 class QActionGroup;
@@ -76,6 +77,9 @@ class Form1 final : public QMainWindow, public PipelineView, public WindowView {
     // Where "Выход света…" (mnuOutputs) loads and saves the output choices; the settings must
     // outlive the window. The item stays disabled until they are given.
     void setOutputSettings(QSettings& settings);
+    // How "Выход света…" reaches the running outputs (see OutputControl); without it, the
+    // dialog shows the saved choices and OK only saves them.
+    void setOutputControl(OutputControl control);
     // Where "Вход звука…" (mnuInput) saves its choice, and the input (the one the window
     // captures from) that takes it from the next start; both must outlive the window. The item
     // stays disabled until they are given.
@@ -189,6 +193,7 @@ class Form1 final : public QMainWindow, public PipelineView, public WindowView {
     SharedState& state_;
     UserDialogs& dialogs_;
     QSettings* outputSettings_ = nullptr;
+    OutputControl outputControl_;
     QSettings* inputSettings_ = nullptr;
     ChoosableSoundInput* choosableInput_ = nullptr;
     // Declared before the engine, so it is destroyed after it: the engine's input-lost handler

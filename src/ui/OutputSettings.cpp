@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/OutputSettings.h"
 
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStringList>
+#include <array>
 #include <optional>
+#include <utility>
 
 namespace kalindor::ui {
 
@@ -109,7 +112,11 @@ std::string outputStatusLine(const LightOutputs& outputs, bool boardConnected) {
         return boardConnected ? kStatusConnected : kStatusNotConnected;
     }
     const auto part = [](const std::string& name, bool connected) {
-        return name + (connected ? ": да" : ": нет");
+        std::string text;
+        for (const char c : name + (connected ? ": да" : ": нет")) {
+            text += c == ' ' ? std::string("\u00A0") : std::string(1, c);
+        }
+        return text;
     };
     std::string line;
     for (const LightOutput* output : outputs.watched()) {
@@ -117,6 +124,77 @@ std::string outputStatusLine(const LightOutputs& outputs, bool boardConnected) {
         line += (line.empty() ? "" : " · ") + part(output->name(), connected);
     }
     return line;
+}
+
+QString russianOutputError(const std::string& error) {
+    const QString text = QString::fromStdString(error);
+    const qsizetype colon = text.indexOf(QStringLiteral(": "));
+    const QString name = colon < 0 ? QString() : text.left(colon);
+    QString detail = colon < 0 ? text : text.mid(colon + 2);
+    // The system's reasons the user meets when opening a chip.
+    static const std::array<std::pair<const char*, const char*>, 5> kReasons = {{
+        {"No such file or directory", "такой микросхемы нет в /dev"},
+        {"Permission denied", "нет прав; добавьте пользователя в группу gpio"},
+        {"Device or resource busy", "линии заняты другой программой"},
+        {"Inappropriate ioctl for device", "это не микросхема GPIO"},
+        {"Invalid argument", "неверный номер линии"},
+    }};
+    for (const auto& [english, russian] : kReasons) {
+        detail.replace(QString::fromUtf8(english), QString::fromUtf8(russian));
+    }
+    static const std::array<std::pair<QRegularExpression, QString>, 6> kForms = {{
+        {QRegularExpression(QStringLiteral("^cannot open the chip \\((.*)\\)$")),
+         QStringLiteral("не удалось открыть микросхему (\\1)")},
+        {QRegularExpression(QStringLiteral("^cannot read the (chip|lines) \\((.*)\\)$")),
+         QStringLiteral("не удалось прочитать сведения о микросхеме (\\2)")},
+        {QRegularExpression(QStringLiteral("^no line (\\d+) \\(the chip has (\\d+) lines\\)$")),
+         QStringLiteral("нет линии \\1 (у микросхемы линий: \\2)")},
+        {QRegularExpression(QStringLiteral("^line (\\d+) is in use by '(.*)'$")),
+         QStringLiteral("линия \\1 занята программой «\\2»")},
+        {QRegularExpression(QStringLiteral("^line (\\d+) is in use$")),
+         QStringLiteral("линия \\1 занята")},
+        {QRegularExpression(QStringLiteral("^cannot request the lines as outputs \\((.*)\\)$")),
+         QStringLiteral("не удалось сделать линии выходами (\\1)")},
+    }};
+    bool known = false;
+    for (const auto& [form, russian] : kForms) {
+        if (form.match(detail).hasMatch()) {
+            detail.replace(form, russian);
+            known = true;
+            break;
+        }
+    }
+    if (!known) {
+        detail = QStringLiteral("не удалось открыть (причина: %1)").arg(detail);
+    }
+    return QStringLiteral("Невозможно открыть выход света %1: %2.").arg(name, detail);
+}
+
+QString commandLineOutputs(const LaunchOptions& options) {
+    QStringList parts;
+    if (!options.devices.empty()) {
+        QStringList devices;
+        for (const OutputChoice& device : options.devices) {
+            devices << QString::fromStdString(formatOutputChoice(device));
+        }
+        parts << QStringLiteral("выходы %1").arg(devices.join(QStringLiteral(", ")));
+    }
+    if (options.usbVendorId || options.usbProductId) {
+        parts << QStringLiteral("USB-код платы");
+    }
+    if (options.olaPort) {
+        parts << QStringLiteral("порт OLA %1").arg(*options.olaPort);
+    }
+    if (options.dmxLevels) {
+        parts << QStringLiteral("уровни DMX");
+    }
+    if (options.lightDelayMs) {
+        parts << QStringLiteral("задержка света %1 мс").arg(*options.lightDelayMs);
+    }
+    if (options.colours) {
+        parts << QStringLiteral("цвета каналов");
+    }
+    return parts.join(QStringLiteral(", "));
 }
 
 }  // namespace kalindor::ui

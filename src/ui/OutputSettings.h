@@ -3,6 +3,9 @@
 
 #include <string>
 
+#include <QString>
+
+#include "launch/LaunchOptions.h"
 #include "launch/OutputChoices.h"
 #include "lights/LightOutputs.h"
 
@@ -26,8 +29,17 @@ inline constexpr const char* kStatusNotConnected = "USB НЕ подключен"
 
 // The status line while other outputs run besides or instead of the board: each watched
 // output's name and whether it is connected, the board first (`boardConnected`, its last answer
-// as the window heard it), e.g. "USB: да · OLA 1: нет". While the board is the only output:
-// kStatusConnected or kStatusNotConnected.
+// as the window heard it), e.g. "USB: да · OLA 1: нет"; an output that failed to open is named
+// with "нет". Within a part the blanks do not break (a line breaks only between outputs).
+// While the board is the only output: kStatusConnected or kStatusNotConnected.
 std::string outputStatusLine(const LightOutputs& outputs, bool boardConnected);
+
+// An output's opening error ("GPIO gpiochip9: cannot open the chip (No such file or
+// directory)") told in Russian, the system's reason with it.
+QString russianOutputError(const std::string& error);
+
+// The output options given on the command line, in Russian ("выходы sim, задержка света 100
+// мс"); empty when none was given.
+QString commandLineOutputs(const LaunchOptions& options);
 
 }  // namespace kalindor::ui

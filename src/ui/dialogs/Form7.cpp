@@ -15,6 +15,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 #include "core/BuildFeatures.h"
 #include "ui/widgets/Controls.h"
@@ -75,8 +76,9 @@ Form7::Form7(QWidget* parent) : QDialog(parent) {
     spnDelay = makeSpinBox(this, QStringLiteral("spnDelay"), 0, kMaxLightDelayMs);
     addRow(delayRow, QStringLiteral("lblDelay"), QStringLiteral("Задержка света, мс"), spnDelay);
 
-    lblNote = named(new QLabel(QStringLiteral("Изменения вступят в силу при следующем запуске.")),
-                    QStringLiteral("lblNote"));
+    lblNote = named(new QLabel(this), QStringLiteral("lblNote"));
+    lblNote->setWordWrap(true);
+    lblNote->setVisible(false);
 
     buttons = named(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this),
                     QStringLiteral("buttons"));
@@ -332,11 +334,28 @@ Expected<OutputChoices, QString> Form7::choices() const {
     return result;
 }
 
+void Form7::setControl(OutputControl control) {
+    control_ = std::move(control);
+    lblNote->setText(control_.overrides.isEmpty()
+                         ? QString()
+                         : QStringLiteral("Командная строка задала для этого запуска: %1. "
+                                          "Здесь показано то, что работает сейчас; OK применит "
+                                          "выбор сразу и сохранит его.")
+                               .arg(control_.overrides));
+    lblNote->setVisible(!control_.overrides.isEmpty());
+}
+
 void Form7::accept() {
     const Expected<OutputChoices, QString> result = choices();
     if (!result) {
         emit refused(result.error());
         return;
+    }
+    if (control_.apply) {
+        if (const Expected<void, QString> applied = control_.apply(*result); !applied) {
+            emit refused(applied.error());
+            return;
+        }
     }
     emit chosen(*result);
     QDialog::accept();

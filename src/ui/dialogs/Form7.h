@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QString>
 #include <array>
+#include <functional>
 #include <vector>
 
 #include "core/Expected.h"
@@ -21,13 +22,25 @@ class QSpinBox;
 
 namespace kalindor::ui {
 
-// "Выход света": the light outputs of the next start. The board (USB, simulated or none), one
+// How the outputs dialog reaches the outputs that run now.
+struct OutputControl {
+    std::function<OutputChoices()> current;  // the choices the outputs run now
+    // Makes the outputs run `choices` at once; the error, in Russian, names the output that
+    // could not be opened (nothing has changed then).
+    std::function<Expected<void, QString>(const OutputChoices&)> apply;
+    // The choices the command line made for this run, in Russian; empty when none.
+    QString overrides;
+};
+
+// "Выход света": the light outputs, applied at OK to the running program and kept for the next
+// start. The board (USB, simulated or none), one
 // OLA universe with its first slot, layout (and LEDs a channel for a strip), the DMX levels
 // mode and the daemon's port, the channels' colours, one GPIO chip
 // with a line per channel, and the light delay; a build without OLA or GPIO hides that group.
-// Opened modal over the main window, filled from the saved choices at every opening; OK checks
-// the controls and either emits chosen() and closes, or emits refused() with the reason and
-// stays open. Cancel and the close box change nothing. Main thread only.
+// Opened modal over the main window, filled from the choices in effect at every opening; OK
+// checks the controls, applies them (OutputControl::apply) and either emits chosen() and
+// closes, or emits refused() with the reason and stays open. Cancel and the close box change
+// nothing. Main thread only.
 class Form7 final : public QDialog {
     Q_OBJECT
 
@@ -39,6 +52,7 @@ class Form7 final : public QDialog {
 
     explicit Form7(QWidget* parent = nullptr);
 
+    void setControl(OutputControl control);
     // Loads the controls from `saved`.
     void fill(const OutputChoices& saved);
     // The choices the controls make (the outputs they cannot show stay as saved), or the
@@ -68,7 +82,8 @@ class Form7 final : public QDialog {
     std::array<QSpinBox*, kChannelCount> spnLine{};  // line of each channel
     QCheckBox* chkActiveLow = nullptr;
     QSpinBox* spnDelay = nullptr;  // light delay, 0..kMaxLightDelayMs ms
-    QLabel* lblNote = nullptr;     // the choices apply at the next start
+    QLabel* lblNote = nullptr;     // the command line's choices for this run; hidden without
+    OutputControl control_;
     QDialogButtonBox* buttons = nullptr;
 
   signals:

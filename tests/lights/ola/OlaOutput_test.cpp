@@ -7,7 +7,9 @@
 #include <tuple>
 #include <vector>
 
+#include "engine/LightDeviceFactory.h"
 #include "support/OlaDaemon.h"
+#include "support/VirtualTimerPort.h"
 
 namespace kalindor {
 namespace {
@@ -178,6 +180,38 @@ TEST_F(OlaOutputTest, ColourLayoutsPutEachChannelOnItsSlots) {
         const Slots darkSecond(c.second.size(), 0);
         EXPECT_EQ(strip.awaitSlots(OlaDaemon::kSecondUniverse, 1, darkSecond), darkSecond);
     }
+}
+
+// OK in "Выход света…" while capture runs: the universe added gets the current frame at once,
+// the one removed goes dark, the board kept sees no call (its log does not grow), and a GPIO
+// output that cannot be opened changes nothing.
+TEST_F(OlaOutputTest, ChoicesAppliedWhileRunningReachOnlyTheChangedOutputs) {
+    OlaDaemon two(OlaDaemon::withSecondUniverse());
+    ASSERT_TRUE(two.start(port)) << two.log();
+    std::FILE* boardLog = std::tmpfile();
+    ASSERT_NE(boardLog, nullptr);
+    test::VirtualTimerPort timers;
+    const auto ola = [](std::uint32_t universe) {
+        return OutputChoice{.kind = OutputChoice::Kind::kOla, .universe = universe};
+    };
+    OutputChoices choices{.devices = {{.kind = OutputChoice::Kind::kSim}, ola(1)}, .olaPort = port};
+    LightSetupOptions options;
+    options.simLog = boardLog;
+    LightSetup setup = createLightSetup(choices, options, timers);
+    setup.sink().setRunning(true);
+    setup.sink().show(kMusic);
+    EXPECT_EQ(two.awaitSlots(1, 1, kMusicSwitched), kMusicSwitched);
+    const long boardCalls = std::ftell(boardLog);
+
+    OutputChoices bad = choices;
+    bad.devices.push_back({.kind = OutputChoice::Kind::kGpio, .chip = "bad chip/x"});
+    EXPECT_FALSE(applyLightChoices(setup, bad, options));
+    choices.devices[1] = ola(2);
+    ASSERT_TRUE(applyLightChoices(setup, choices, options));
+    EXPECT_EQ(two.awaitSlots(2, 1, kMusicSwitched, 1000), kMusicSwitched);
+    EXPECT_EQ(two.awaitSlots(1, 1, Slots(8, 0), 1000), Slots(8, 0));
+    EXPECT_EQ(std::ftell(boardLog), boardCalls);
+    std::fclose(boardLog);
 }
 
 }  // namespace

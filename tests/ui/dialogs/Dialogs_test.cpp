@@ -288,18 +288,16 @@ TEST(OutputSettingsTest, UnreadableValuesLoadAsThatKeysDefault) {
 // A status line that names every watched output, the board (as the window last heard it) first
 // unless no board was chosen; the board's own texts while it is the only output.
 TEST(OutputSettingsTest, StatusLineNamesEachOutput) {
-    struct Named final : LightOutput {
-        std::string name() const override { return "OLA 1"; }
-        void show(const LightFrame&) override {}
-        void setRunning(bool) override {}
-        bool connected() const override { return false; }
-    };
     kalindor::test::FakeLightDevice board;
     for (const bool listed : {true, false}) {
         std::vector<std::unique_ptr<LightOutput>> others;
-        others.push_back(std::make_unique<Named>());
+        others.push_back(std::make_unique<FailedOutput>("OLA 999999999"));
+        others.push_back(std::make_unique<FailedOutput>("GPIO bad chip/x"));
         const LightOutputs outputs(board, listed, std::move(others));
-        EXPECT_EQ(outputStatusLine(outputs, true), listed ? "USB: да · OLA 1: нет" : "OLA 1: нет");
+        // No break inside an output's part: non-breaking spaces there.
+        const std::string rest =
+            "OLA\u00A0999999999:\u00A0нет · GPIO\u00A0bad\u00A0chip/x:\u00A0нет";
+        EXPECT_EQ(outputStatusLine(outputs, true), listed ? "USB:\u00A0да · " + rest : rest);
     }
     const LightOutputs boardOnly(board, true, {});
     EXPECT_EQ(outputStatusLine(boardOnly, true), kStatusConnected);
