@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <QValidator>
 #include <algorithm>
 #include <utility>
 
@@ -35,9 +36,29 @@ Widget* named(Widget* widget, const QString& name) {
     return widget;
 }
 
+// A spin box that keeps a number typed beyond its range, marked red, instead of dropping the
+// keystroke unseen; OK then refuses it with the range (which the tooltip shows too).
+class RangeSpinBox final : public QSpinBox {
+  public:
+    using QSpinBox::QSpinBox;
+
+    QValidator::State validate(QString& text, int& pos) const override {
+        QValidator::State state = QSpinBox::validate(text, pos);
+        bool number = false;
+        text.toLongLong(&number);
+        if (state == QValidator::Invalid && number) {
+            state = QValidator::Intermediate;
+        }
+        lineEdit()->setStyleSheet(state == QValidator::Acceptable ? QString()
+                                                                  : QStringLiteral("color: red"));
+        return state;
+    }
+};
+
 QSpinBox* makeSpinBox(QWidget* parent, const QString& name, int low, int high) {
-    auto* box = named(new QSpinBox(parent), name);
+    auto* box = named(new RangeSpinBox(parent), name);
     box->setRange(low, high);
+    box->setToolTip(QStringLiteral("от %1 до %2").arg(low).arg(high));
     return box;
 }
 
@@ -74,7 +95,8 @@ Form7::Form7(QWidget* parent) : QDialog(parent) {
 
     auto* delayRow = makeForm();
     spnDelay = makeSpinBox(this, QStringLiteral("spnDelay"), 0, kMaxLightDelayMs);
-    addRow(delayRow, QStringLiteral("lblDelay"), QStringLiteral("Задержка света, мс"), spnDelay);
+    addRow(delayRow, QStringLiteral("lblDelay"),
+           QStringLiteral("Задержка света, мс (0–%1)").arg(kMaxLightDelayMs), spnDelay);
 
     lblNote = named(new QLabel(this), QStringLiteral("lblNote"));
     lblNote->setWordWrap(true);
@@ -251,6 +273,14 @@ void Form7::fill(const OutputChoices& saved) {
 }
 
 Expected<OutputChoices, QString> Form7::choices() const {
+    for (const QSpinBox* box : findChildren<QSpinBox*>()) {
+        if (box->isEnabled() && !box->hasAcceptableInput()) {
+            return unexpected(QStringLiteral("Число %1 вне допустимых пределов: можно от %2 до %3.")
+                                  .arg(box->text())
+                                  .arg(box->minimum())
+                                  .arg(box->maximum()));
+        }
+    }
     OutputChoices result = saved_;
     result.devices.clear();
     for (int ch = 0; ch < kChannelCount; ++ch) {

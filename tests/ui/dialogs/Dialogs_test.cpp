@@ -5,11 +5,15 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
+#include <QSpinBox>
+#include <QTest>
 #include <tuple>
 #include <utility>
 
 #include "UiTestSupport.h"
 #include "core/BuildFeatures.h"
+#include "engine/LightDeviceFactory.h"
+#include "support/VirtualTimerPort.h"
 #include "ui/OutputSettings.h"
 
 namespace kalindor::ui::test {
@@ -236,6 +240,50 @@ TEST_F(OutputsDialogTest, OtherOutputsAreKeptAndInvalidInputIsRefused) {
                     rig->dialogs.messages.back().text.contains(reason));
         rig->dialogs.messages.clear();
         EXPECT_EQ(saved(), many);
+        form7->reject();
+    }
+}
+
+// What a new user meets at OK: a number typed beyond a field's range stays as typed and is
+// refused with the range; an output that cannot be opened is refused in Russian, the dialog
+// staying open and nothing saved; the choices the command line made for this run are named.
+TEST_F(OutputsDialogTest, OkRefusesOutOfRangeNumbersAndOutputsThatCannotOpen) {
+    kalindor::test::VirtualTimerPort timers;
+    LightSetup setup = createLightSetup({}, {}, timers);
+    rig->window.setOutputControl(
+        {.current = [&] { return setup.choices; },
+         .apply = [&](const OutputChoices& next) -> Expected<void, QString> {
+             if (auto applied = applyLightChoices(setup, next, {}); !applied) {
+                 return unexpected(russianOutputError(applied.error()));
+             }
+             return {};
+         },
+         .overrides = "выходы sim"});
+    const std::pair<QStringList, QString> cases[] = {
+        {{"spnDelay"}, "Число 6000 вне допустимых пределов: можно от 0 до 1000."},
+        {{"fraGpio=true", "txtChip=bad chip/x"},
+         "Невозможно открыть выход света GPIO bad chip/x: не удалось открыть микросхему (такой "
+         "микросхемы нет в /dev)."},
+    };
+    for (const auto& [entries, reason] : cases) {
+        QDialog* form7 = open();
+        EXPECT_TRUE(rig->find<QLabel>("lblNote")->text().contains("выходы sim"));
+        if (entries.size() == 1) {
+            auto* box = rig->find<QSpinBox>(entries[0]);
+            box->selectAll();
+            QTest::keyClicks(box, "6000");
+            EXPECT_EQ(box->text(), "6000");
+        } else if (kBuiltWithGpio) {
+            rig->set(entries, "Form7");
+        } else {
+            continue;
+        }
+        rig->click("cmdOK");
+        EXPECT_TRUE(form7->isVisible());
+        ASSERT_FALSE(rig->dialogs.messages.empty());
+        EXPECT_EQ(rig->dialogs.messages.back().text, reason);
+        rig->dialogs.messages.clear();
+        EXPECT_EQ(saved(), OutputChoices{});
         form7->reject();
     }
 }
