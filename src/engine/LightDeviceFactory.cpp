@@ -91,6 +91,18 @@ std::unique_ptr<LightDevice> createBoard(const OutputChoices& choices,
     return std::move(*createLightDevice(board));
 }
 
+// Puts `output` in place of the output at `index` of outputs.others(), which goes dark and
+// closes; the others see no call.
+void replaceOther(LightOutputs& outputs, std::size_t index, std::unique_ptr<LightOutput> output) {
+    std::vector<LightOutputs::Next> next;
+    const auto others = outputs.others();
+    for (std::size_t i = 0; i < others.size(); ++i) {
+        next.push_back(i == index ? LightOutputs::Next{.kept = nullptr, .fresh = std::move(output)}
+                                  : LightOutputs::Next{.kept = others[i].get(), .fresh = nullptr});
+    }
+    outputs.replace(outputs.boardDevice(), outputs.boardListed(), std::move(next));
+}
+
 }  // namespace
 
 LightSetup createLightSetup(const OutputChoices& choices, const LightSetupOptions& options,
@@ -146,6 +158,25 @@ Expected<void> applyLightChoices(LightSetup& setup, const OutputChoices& next,
             continue;
         }
         auto opened = openOutput(choice, next);
+        if (!opened && choice.kind == OutputChoice::Kind::kGpio) {
+            // The lines may be held by the output this one replaces on the same chip: that one
+            // goes dark and closes first, and comes back when the new one still cannot open.
+            for (std::size_t i = 0; i < oldChoices.size() && !opened; ++i) {
+                const OutputChoice* old = oldChoices[i];
+                if (old == nullptr || old->kind != choice.kind || old->chip != choice.chip) {
+                    continue;
+                }
+                oldChoices[i] = nullptr;
+                replaceOther(*setup.outputs, i, std::make_unique<FailedOutput>(outputName(*old)));
+                opened = openOutput(choice, next);
+                if (!opened) {
+                    auto back = openOutput(*old, setup.choices);
+                    replaceOther(
+                        *setup.outputs, i,
+                        back ? std::move(*back) : std::make_unique<FailedOutput>(outputName(*old)));
+                }
+            }
+        }
         if (!opened) {
             return unexpected(opened.error());
         }

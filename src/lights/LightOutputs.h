@@ -51,6 +51,7 @@ class LightOutputs final : public LightSink {
     // The outputs whose connection is watched and named: the board when listed, then the others.
     std::span<LightOutput* const> watched() const { return watched_; }
     const BoardOutput& board() const { return *board_; }
+    LightDevice& boardDevice() const { return *boardDevice_; }
 
   private:
     void watchAll();

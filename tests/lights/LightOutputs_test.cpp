@@ -40,6 +40,13 @@ struct RecordingOutput final : LightOutput {
         runs.push_back(std::to_string(frames.size()) + (on ? " on" : " off"));
     }
     bool connected() const override { return isConnected; }
+    ~RecordingOutput() override {
+        if (last != nullptr) {  // the calls it saw, its last frame's pattern
+            *last = std::to_string(frames.size()) + " frames, pattern " +
+                    std::to_string(frames.back().pattern) + ", " + runs.back();
+        }
+    }
+    std::string* last = nullptr;
     std::string label;
     std::vector<LightFrame> frames;
     Log runs;
@@ -160,6 +167,59 @@ TEST(DelayedLights, AFullQueueHandsOverItsOldestAndTheEndFlushes) {
                   std::vector<PortBytes>(expected.begin(), expected.begin() + 3));
     }
     EXPECT_EQ(board.outWrites(), expected);
+}
+
+// OK in "Выход света…": a kept output and a kept board see no call; a new output is told that
+// capture runs and shown the current frame; a removed one is shown the dark frame and stopped
+// before it is destroyed; a new board is set up and shown the current pattern, the old one
+// written dark.
+TEST(LightOutputs, ReplaceTouchesOnlyWhatChanged) {
+    FakeLightDevice board, newBoard;
+    Outputs first;
+    first.push_back(std::make_unique<RecordingOutput>("kept"));
+    first.push_back(std::make_unique<RecordingOutput>("removed"));
+    auto* kept = static_cast<RecordingOutput*>(first[0].get());
+    std::string removed;
+    static_cast<RecordingOutput*>(first[1].get())->last = &removed;
+    LightOutputs outputs(board, true, std::move(first));
+    outputs.setRunning(true);
+    const LightFrame music{0b101, {9, 0, 9}, FrameKind::kBuffer};
+    outputs.show(music);
+    const auto boardCalls = board.calls;
+    for (FakeLightDevice* next : {&board, &newBoard}) {
+        std::vector<LightOutputs::Next> list;
+        list.push_back({.kept = kept, .fresh = nullptr});
+        list.push_back({.kept = nullptr, .fresh = std::make_unique<RecordingOutput>("new")});
+        auto* added = static_cast<RecordingOutput*>(list[1].fresh.get());
+        outputs.replace(*next, true, std::move(list));
+        EXPECT_EQ(board.calls.size(), boardCalls.size() + (next == &board ? 0 : 1));
+        EXPECT_EQ(kept->frames.size(), 1u);
+        EXPECT_EQ(added->runs, Log{"0 on"});
+        EXPECT_EQ(added->frames, std::vector<LightFrame>{music});
+    }
+    EXPECT_EQ(removed, "2 frames, pattern 0, 2 off");
+    EXPECT_EQ(board.calls.back(),
+              (FakeLightDevice::Call{FakeLightDevice::Call::kOut, portBytesForPattern(0)}));
+    EXPECT_EQ(newBoard.calls.at(1).kind, FakeLightDevice::Call::kDirections);
+    EXPECT_EQ(newBoard.outWrites().back(), portBytesForPattern(0b101));
+}
+
+// A delay changed while frames wait: none is lost, none overtakes one queued before it; at 0
+// with nothing waiting, calls go straight through.
+TEST(DelayedLights, AChangedDelayKeepsTheOrder) {
+    FakeLightDevice board;
+    test::VirtualTimerPort timers;
+    DelayedLights delayed(board, timers, 500);
+    const auto step = [&](std::uint8_t pattern) { delayed.show({pattern, {}, FrameKind::kStep}); };
+    step(1);
+    delayed.setDelay(0);
+    step(2);
+    EXPECT_TRUE(board.outWrites().empty());
+    timers.advance(500);
+    step(3);
+    EXPECT_EQ(board.outWrites(),
+              (std::vector<PortBytes>{portBytesForPattern(1), portBytesForPattern(2),
+                                      portBytesForPattern(3)}));
 }
 
 // The watch reports each output that is not connected at its first look, a second after the
