@@ -3,9 +3,11 @@
 #include <QMessageBox>
 #include <QSettings>
 #include <QTimer>
+#include <QWindow>
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -76,6 +78,22 @@ bool answeredQuestion(const kalindor::LaunchOptions& options) {
     return options.versionRequested || options.helpRequested;
 }
 
+// Runs `show` (a message box over the window) once the window is on screen: a box opened
+// before the window manager has placed the window would centre on the screen's corner. A
+// hidden window is not waited for; after two seconds nothing is.
+void whenWindowPlaced(const std::unique_ptr<kalindor::ui::Form1>& window,
+                      std::function<void()> show, int triesLeft = 40) {
+    QTimer::singleShot(triesLeft == 40 ? 0 : 50, [&window, show = std::move(show), triesLeft] {
+        const QWindow* handle = window ? window->windowHandle() : nullptr;
+        if (triesLeft > 0 && window && window->isVisible() && handle != nullptr &&
+            !handle->isExposed()) {
+            whenWindowPlaced(window, show, triesLeft - 1);
+            return;
+        }
+        show();
+    });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -119,14 +137,14 @@ int main(int argc, char** argv) {
     // Reported from inside a device call, maybe in the middle of a buffer: the message box
     // waits until that call has returned, and opens over the window.
     lightOptions.onProblem = [&window, &dialogs](const std::string& problem) {
-        QTimer::singleShot(0, [&window, &dialogs, text = QString::fromStdString(problem)] {
+        whenWindowPlaced(window, [&window, &dialogs, text = QString::fromStdString(problem)] {
             dialogs.message(window.get(), text, QStringLiteral("КАЛИНДОР"),
                             kalindor::ui::UserDialogs::Icon::kCritical);
         });
     };
     kalindor::LightSetup lights = kalindor::createLightSetup(outputs, lightOptions, timers);
     for (const std::string& failure : lights.failures) {
-        QTimer::singleShot(0, [&window, &dialogs, failure] {
+        whenWindowPlaced(window, [&window, &dialogs, failure] {
             dialogs.message(window.get(), kalindor::ui::russianOutputError(failure),
                             QStringLiteral("КАЛИНДОР"), kalindor::ui::UserDialogs::Icon::kCritical);
         });
