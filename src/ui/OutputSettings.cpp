@@ -142,7 +142,9 @@ QString russianOutputError(const std::string& error) {
     for (const auto& [english, russian] : kReasons) {
         detail.replace(QString::fromUtf8(english), QString::fromUtf8(russian));
     }
-    static const std::array<std::pair<QRegularExpression, QString>, 6> kForms = {{
+    static const std::array<std::pair<QRegularExpression, QString>, 7> kForms = {{
+        {QRegularExpression(QStringLiteral("^this program was built without .*$")),
+         QStringLiteral("программа собрана без выходов этого вида")},
         {QRegularExpression(QStringLiteral("^cannot open the chip \\((.*)\\)$")),
          QStringLiteral("не удалось открыть микросхему (\\1)")},
         {QRegularExpression(QStringLiteral("^cannot read the (chip|lines) \\((.*)\\)$")),

@@ -258,7 +258,10 @@ TEST_F(OutputsDialogTest, OkRefusesOutOfRangeNumbersAndOutputsThatCannotOpen) {
              }
              return {};
          },
-         .overrides = "выходы sim"});
+         .overrides = commandLineOutputs(
+             parseLaunchOptions(std::vector<std::string>{"--device", "sim", "--light-delay", "100"},
+                                LaunchProgram::kWindow)
+                 .value())});
     const std::pair<QStringList, QString> cases[] = {
         {{"spnDelay"}, "Число 6000 вне допустимых пределов: можно от 0 до 1000."},
         {{"fraGpio=true", "txtChip=bad chip/x"},
@@ -267,7 +270,8 @@ TEST_F(OutputsDialogTest, OkRefusesOutOfRangeNumbersAndOutputsThatCannotOpen) {
     };
     for (const auto& [entries, reason] : cases) {
         QDialog* form7 = open();
-        EXPECT_TRUE(rig->find<QLabel>("lblNote")->text().contains("выходы sim"));
+        EXPECT_TRUE(
+            rig->find<QLabel>("lblNote")->text().contains("выходы sim, задержка света 100 мс"));
         if (entries.size() == 1) {
             auto* box = rig->find<QSpinBox>(entries[0]);
             box->selectAll();
