@@ -33,10 +33,11 @@ struct OutputControl {
 };
 
 // "Выход света": the light outputs, applied at OK to the running program and kept for the next
-// start. The board (USB, simulated or none), one
-// OLA universe with its first slot, layout (and LEDs a channel for a strip), the DMX levels
-// mode and the daemon's port, the channels' colours, one GPIO chip
-// with a line per channel, and the light delay; a build without OLA or GPIO hides that group.
+// start. The board (USB, simulated or none), one OLA universe with its first slot, layout (and
+// LEDs a channel for a strip), the DMX levels mode and the daemon's port, the channels'
+// colours, one GPIO chip with a line per channel, and the light delay; a build without OLA or
+// GPIO hides that group. A number typed beyond a field's range stays as typed, in red, and OK
+// refuses it naming the range.
 // Opened modal over the main window, filled from the choices in effect at every opening; OK
 // checks the controls, applies them (OutputControl::apply) and either emits chosen() and
 // closes, or emits refused() with the reason and stays open. Cancel and the close box change
@@ -52,6 +53,7 @@ class Form7 final : public QDialog {
 
     explicit Form7(QWidget* parent = nullptr);
 
+    // Where OK applies the choices and what the note says; without `apply` OK only emits.
     void setControl(OutputControl control);
     // Loads the controls from `saved`.
     void fill(const OutputChoices& saved);
@@ -82,8 +84,7 @@ class Form7 final : public QDialog {
     std::array<QSpinBox*, kChannelCount> spnLine{};  // line of each channel
     QCheckBox* chkActiveLow = nullptr;
     QSpinBox* spnDelay = nullptr;  // light delay, 0..kMaxLightDelayMs ms
-    QLabel* lblNote = nullptr;     // the command line's choices for this run; hidden without
-    OutputControl control_;
+    QLabel* lblNote = nullptr;     // the command line's choices for this run; hidden when none
     QDialogButtonBox* buttons = nullptr;
 
   signals:
@@ -98,6 +99,7 @@ class Form7 final : public QDialog {
     QGroupBox* makeGpioFrame();
     void showColour(int ch, const QColor& colour);
 
+    OutputControl control_;
     OutputChoices saved_;
     std::vector<OutputChoice> kept_;  // saved outputs the controls do not show, in their order
 };
