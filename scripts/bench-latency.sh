@@ -119,6 +119,34 @@ summary() {  # label file-of-latencies
     }'
 }
 
+# The file backend into the simulated board and one OLA output, with ola_watch following one
+# universe: the board's latencies, the daemon's and the difference, each summarised.
+#   file_and_ola TAG SCAN DEVICE UNIVERSE LIT_FIELD BOARD_LABEL OLA_LABEL DIFFERENCE_LABEL
+file_and_ola() {
+  local tag=$1 scan=$2 device=$3 universe=$4 field=$5
+  ola_port=$((20000 + RANDOM % 20000))
+  "$watch" "$ola_port" "$universe" >"$work/ola$tag.log" 2>"$work/ola$tag.err" &
+  watch_pid=$!
+  pids+=("$watch_pid")
+  until grep -q ready "$work/ola$tag.log" 2>/dev/null; do
+    kill -0 "$watch_pid" 2>/dev/null || { cat "$work/ola$tag.err" >&2; exit 1; }
+    sleep 0.01
+  done
+  "$cli" run --device sim --device "$device" --ola-port "$ola_port" --effects off --stats \
+    --input "$work/bursts.wav" "$work/p$scan.lcf" >"$work/file$tag.log" 2>"$work/file$tag.err"
+  sleep 0.2
+  kill "$watch_pid"
+  wait "$watch_pid" || true
+  start=$(stat_field capture-start-ms "$work/file$tag.err")
+  origin=$(stat_field log-origin-unix-ms "$work/file$tag.err")
+  latencies "$work/file$tag.log" $((start + lead_ms)) >"$work/file$tag.lat"
+  summary "$6" "$work/file$tag.lat"
+  ola_latencies "$work/ola$tag.log" $((start + lead_ms)) "$origin" "$field" >"$work/ola$tag.lat"
+  summary "$7" "$work/ola$tag.lat"
+  paste "$work/file$tag.lat" "$work/ola$tag.lat" | awk '{ print $2 - $1 }' >"$work/olaextra$tag.lat"
+  summary "$8" "$work/olaextra$tag.lat"
+}
+
 run_time=$(((lead_ms + bursts * period_ms) / 1000 + 3))
 for scan in 30 50; do
   preset "$scan"
@@ -135,27 +163,8 @@ for scan in 30 50; do
   summary "scan $scan ms, through the server" "$work/server$scan.lat"
 
   # (b) the file backend: the file starts when capture starts; OLA universe 1 as well.
-  ola_port=$((20000 + RANDOM % 20000))
-  "$watch" "$ola_port" >"$work/ola$scan.log" 2>"$work/ola$scan.err" &
-  watch_pid=$!
-  pids+=("$watch_pid")
-  until grep -q ready "$work/ola$scan.log" 2>/dev/null; do
-    kill -0 "$watch_pid" 2>/dev/null || { cat "$work/ola$scan.err" >&2; exit 1; }
-    sleep 0.01
-  done
-  "$cli" run --device sim --device ola:1 --ola-port "$ola_port" --effects off --stats \
-    --input "$work/bursts.wav" "$work/p$scan.lcf" >"$work/file$scan.log" 2>"$work/file$scan.err"
-  sleep 0.2
-  kill "$watch_pid"
-  wait "$watch_pid" || true
-  start=$(stat_field capture-start-ms "$work/file$scan.err")
-  origin=$(stat_field log-origin-unix-ms "$work/file$scan.err")
-  latencies "$work/file$scan.log" $((start + lead_ms)) >"$work/file$scan.lat"
-  summary "scan $scan ms, file backend" "$work/file$scan.lat"
-  ola_latencies "$work/ola$scan.log" $((start + lead_ms)) "$origin" >"$work/ola$scan.lat"
-  summary "scan $scan ms, file backend, OLA" "$work/ola$scan.lat"
-  paste "$work/file$scan.lat" "$work/ola$scan.lat" | awk '{ print $2 - $1 }' >"$work/olaextra$scan.lat"
-  summary "scan $scan ms, OLA after the board" "$work/olaextra$scan.lat"
+  file_and_ola "$scan" "$scan" ola:1 1 5 "scan $scan ms, file backend" "scan $scan ms, file backend, OLA" \
+    "scan $scan ms, OLA after the board"
 
   server_median=$(sort -n "$work/server$scan.lat" | awk '{v[NR]=$1} END {print (NR%2)?v[(NR+1)/2]:(v[NR/2]+v[NR/2+1])/2}')
   file_median=$(sort -n "$work/file$scan.lat" | awk '{v[NR]=$1} END {print (NR%2)?v[(NR+1)/2]:(v[NR/2]+v[NR/2+1])/2}')
@@ -163,28 +172,10 @@ for scan in 30 50; do
     'BEGIN { printf "%-34s %5.1f ms (server median - file median)\n", "scan " s " ms, server'"'"'s own", a - b }'
 done
 
-# (c) a pixels:170 strip over eight universes, universe 4 watched.
-ola_port=$((20000 + RANDOM % 20000))
-"$watch" "$ola_port" 4 >"$work/olapix.log" 2>"$work/olapix.err" &
-watch_pid=$!
-pids+=("$watch_pid")
-until grep -q ready "$work/olapix.log" 2>/dev/null; do
-  kill -0 "$watch_pid" 2>/dev/null || { cat "$work/olapix.err" >&2; exit 1; }
-  sleep 0.01
-done
-"$cli" run --device sim --device ola:1:1:pixels:170 --ola-port "$ola_port" --effects off --stats \
-  --input "$work/bursts.wav" "$work/p30.lcf" >"$work/filepix.log" 2>"$work/filepix.err"
-sleep 0.2
-kill "$watch_pid"
-wait "$watch_pid" || true
-start=$(stat_field capture-start-ms "$work/filepix.err")
-origin=$(stat_field log-origin-unix-ms "$work/filepix.err")
-latencies "$work/filepix.log" $((start + lead_ms)) >"$work/filepix.lat"
-summary "scan 30 ms, file backend (pixels)" "$work/filepix.lat"
-ola_latencies "$work/olapix.log" $((start + lead_ms)) "$origin" 3 >"$work/olapix.lat"
-summary "scan 30 ms, pixels:170, OLA univ. 4" "$work/olapix.lat"
-paste "$work/filepix.lat" "$work/olapix.lat" | awk '{ print $2 - $1 }' >"$work/olapixextra.lat"
-summary "scan 30 ms, pixels OLA after board" "$work/olapixextra.lat"
+# (c) a pixels:170 strip over eight universes; universe 4 holds the burst's channel (the fourth
+# channel's first LED: its green byte is the third field of the watch's line).
+file_and_ola pix 30 ola:1:1:pixels:170 4 3 "scan 30 ms, file backend (pixels)" \
+  "scan 30 ms, pixels:170, OLA univ. 4" "scan 30 ms, pixels OLA after board"
 # CPU at 30 ms with music playing through the server.
 music=/usr/share/games/chromium-bsu/wav/music_game.wav
 sox "$music" -r 32000 -c 1 -b 16 "$work/music.wav" repeat 6
