@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <type_traits>
 #include <utility>
 
 namespace kalindor::ui {
@@ -88,26 +89,39 @@ void SpectrumView::drawLine(float x1, float y1, float x2, float y2, Rgb colour) 
     if (-dy >= dx) {
         // Steep: the walk moves one row every step (2 * error stays <= dx), so it ends after
         // -dy steps; the pixel's index follows the walk instead of a row multiplication (an
-        // index, not a pointer: the walk may run outside the image).
-        qsizetype at = static_cast<qsizetype>(y) * stride + x;
-        const qsizetype rowStep = stepY * stride;
-        for (int steps = -dy;; --steps) {
-            if (static_cast<unsigned>(x) < unsigned{kWidthPx} &&
-                static_cast<unsigned>(y) < unsigned{kHeightPx}) {
-                bits[at] = pixel;
+        // index, not a pointer: the walk may run outside the image). A line with both ends in
+        // the area stays in it, and its pixels need no check.
+        const auto walk = [&](auto checked) {
+            qsizetype at = static_cast<qsizetype>(y) * stride + x;
+            const qsizetype rowStep = stepY * stride;
+            for (int steps = -dy;; --steps) {
+                if (!checked || (static_cast<unsigned>(x) < unsigned{kWidthPx} &&
+                                 static_cast<unsigned>(y) < unsigned{kHeightPx})) {
+                    bits[at] = pixel;
+                }
+                if (steps == 0) {
+                    return;
+                }
+                if (2 * error >= dy) {
+                    error += dy;
+                    x += stepX;
+                    at += stepX;
+                }
+                error += dx;
+                y += stepY;
+                at += rowStep;
             }
-            if (steps == 0) {
-                return;
-            }
-            if (2 * error >= dy) {
-                error += dy;
-                x += stepX;
-                at += stepX;
-            }
-            error += dx;
-            y += stepY;
-            at += rowStep;
+        };
+        const auto inArea = [](int px, int py) {
+            return static_cast<unsigned>(px) < unsigned{kWidthPx} &&
+                   static_cast<unsigned>(py) < unsigned{kHeightPx};
+        };
+        if (inArea(x, y) && inArea(endX, endY)) {
+            walk(std::false_type{});
+        } else {
+            walk(std::true_type{});
         }
+        return;
     }
     for (;;) {
         if (x >= 0 && x < kWidthPx && y >= 0 && y < kHeightPx) {
