@@ -49,19 +49,27 @@ void LevelBar::setValue(int value) {
 
 void LevelBar::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
+    const QPalette& colours = palette();
     const QRect all = rect();
     const QRect inside = all.adjusted(kFramePx, kFramePx, -kFramePx, -kFramePx);
     if (!inside.contains(event->rect())) {
-        painter.fillRect(all, palette().color(QPalette::Mid));
+        painter.fillRect(all, colours.color(QPalette::Mid));
     }
     if (inside.isEmpty()) {
         return;
     }
+    // A value change marks rows of one colour only; the other fill is skipped.
     const int rows = filledRows(value_, inside.height());
-    const QRect empty(inside.left(), inside.top(), inside.width(), inside.height() - rows);
-    const QRect filled(inside.left(), inside.bottom() + 1 - rows, inside.width(), rows);
-    painter.fillRect(empty.intersected(event->rect()), palette().color(QPalette::Base));
-    painter.fillRect(filled.intersected(event->rect()), palette().color(QPalette::Highlight));
+    const QRect empty =
+        QRect(inside.left(), inside.top(), inside.width(), inside.height() - rows) & event->rect();
+    const QRect filled =
+        QRect(inside.left(), inside.bottom() + 1 - rows, inside.width(), rows) & event->rect();
+    if (!empty.isEmpty()) {
+        painter.fillRect(empty, colours.color(QPalette::Base));
+    }
+    if (!filled.isEmpty()) {
+        painter.fillRect(filled, colours.color(QPalette::Highlight));
+    }
 }
 
 }  // namespace kalindor::ui

@@ -7,9 +7,10 @@ namespace kalindor::ui {
 
 // A channel level bar (`ProgressBar1`): vertical, range 0..255, filled from the bottom in the
 // highlight colour inside a one-pixel frame. Setting a value repaints only the rows whose
-// colour changes, and nothing when the filled height stays the same; the paint is two solid
-// fills. A styled progress bar repainted itself at once on every value, with gradients and
-// text layout, and cost more than the whole analysis at 33 buffers a second. Main thread only.
+// colour changes, and nothing when the filled height stays the same; that paint is one solid
+// fill (a full one, two and the frame). A styled progress bar repainted itself at once on every
+// value, with gradients and text layout, and cost more than the whole analysis at 33 buffers a
+// second. Main thread only.
 class LevelBar final : public QWidget {
     Q_OBJECT
 
