@@ -256,7 +256,8 @@ void BM_SongPreviewRedraw(benchmark::State& bench) {
     kalindor::applyStartupDefaults(state);
     state.ScanPeriodMs = static_cast<std::int16_t>(bench.range(0));
     for (auto _ : bench) {
-        const kalindor::SongPreview preview = kalindor::previewSong(samples, state);
+        kalindor::SongPreview preview = kalindor::previewSong(samples, state);
+        // A modifiable value: Google Benchmark 1.9 deprecates the const form (Debian 13).
         benchmark::DoNotOptimize(preview.channels[0].litShare);
     }
 }
