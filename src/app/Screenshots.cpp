@@ -4,9 +4,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QScreen>
+#include <QTimer>
 
 #include "ui/dialogs/Form2.h"
 #include "ui/dialogs/Form4.h"
@@ -40,6 +42,15 @@ void settle() {
     for (int round = 0; round < 10; ++round) {
         QApplication::processEvents();
     }
+}
+
+// Lets time pass with events running: the input dialog's level meter shows sound only after its
+// first buffers.
+constexpr int kMeterSettleMs = 600;
+void settleFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 }  // namespace
@@ -92,7 +103,7 @@ Expected<void, QString> saveScreenshots(ui::Form1& window, ShowingDialogs& dialo
     window.form7()->reject();
 
     window.mnuInput->trigger();
-    settle();
+    settleFor(kMeterSettleMs);
     if (auto saved = save(window.form8()->grab(), folder, QStringLiteral("Form8.png")); !saved) {
         return saved;
     }
