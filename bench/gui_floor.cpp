@@ -12,7 +12,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
-#include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -41,13 +41,18 @@ class View final : public QWidget {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    const char* mode = argc > 1 ? argv[1] : "";
-    if (std::strcmp(mode, "timer") != 0 && std::strcmp(mode, "pixel") != 0 &&
-        std::strcmp(mode, "graph") != 0) {
+    enum class Mode { Timer, Pixel, Graph };
+    const std::string_view name = argc > 1 ? argv[1] : "";
+    Mode mode = Mode::Timer;
+    if (name == "pixel") {
+        mode = Mode::Pixel;
+    } else if (name == "graph") {
+        mode = Mode::Graph;
+    } else if (name != "timer") {
         std::fprintf(stderr, "usage: gui_floor timer|pixel|graph\n");
         return 2;
     }
+    QApplication app(argc, argv);
     QWidget window;
     window.setFixedSize(kWindowWidthPx, kWindowHeightPx);
     View view(&window);
@@ -57,10 +62,10 @@ int main(int argc, char** argv) {
     timer.setInterval(kPeriodMs);
     QObject::connect(&timer, &QTimer::timeout, [&] {
         ++frame;
-        if (std::strcmp(mode, "pixel") == 0) {
+        if (mode == Mode::Pixel) {
             view.image.setPixel(0, 0, (frame & 1) != 0 ? 0xffffffU : 0U);
             view.repaint(0, 0, 1, 1);
-        } else if (std::strcmp(mode, "graph") == 0) {
+        } else if (mode == Mode::Graph) {
             // A picture as the graph draws one: cleared, then a line across the width.
             view.image.fill(Qt::black);
             for (int x = 0; x < kViewWidthPx; ++x) {
